@@ -1,0 +1,30 @@
+// The entry function's record, shared with every protocol and output object.
+#pragma once
+
+#include "board/types.h"
+
+class Engine;
+class Protocol;
+
+constexpr int LINE_BUFFER_SIZE = 4096;
+
+struct MainContext {
+  Engine* engine;
+  Protocol* protocol;
+  char* lineBuffer;  // LINE_BUFFER_SIZE chars
+  u8 quit;
+  u32 infinite;
+  u32 ponderOption;
+  u32 ponderPending;
+  u32 hasPopcount;
+  u32 movesLeft;
+  u32 movesPerPeriod;
+  u32 newGamePending;
+  u32 ponderMove;
+  u32 Hash;
+  u32 Book;
+  u32 UseStrength;
+  u32 StrengthELO;
+  char buildKind[8];
+  char bookFile[1024];
+};

@@ -1,0 +1,132 @@
+// Program entry: start-up, the processor test and the command-line tools.
+#include <cpuid.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "app/context.h"
+#include "app/perfttools.h"
+#include "protocol/linewriter.h"
+#include "search/engine.h"
+
+namespace {
+
+// True when the processor has the POPCNT instruction (CPUID leaf 1, ECX bit 23).
+[[maybe_unused]] bool cpuHasPopcount() {
+  unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (!__get_cpuid(0, &eax, &ebx, &ecx, &edx) || eax == 0) return false;
+  if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+  return (ecx >> 23) & 1;
+}
+
+// The help text of "-help".
+void printHelp(const MainContext& ctx) {
+  sendLine("Tarvok %s (%s) by Merrowin", "1.8", ctx.buildKind);
+  sendLine("Built on %s at %s", __DATE__, __TIME__);
+  if (ctx.hasPopcount) sendLine("Popcount instruction enable");
+  sendLine("%s", "");
+  sendLine("Tarvok -testsuite <filename.epd> <time>");
+  sendLine("Tarvok -perftsuite <filename.epd> <depth>");
+  sendLine("Tarvok -perft <depth>");
+  sendLine("Tarvok -perft <depth> -fen \"<fen-string>\"");
+  sendLine("Tarvok -perftd <depth>");
+  sendLine("Tarvok -perftd <depth> -fen \"<fen-string>\"");
+  sendLine("Tarvok -divide <depth>");
+  sendLine("Tarvok -divide <depth> -fen \"<fen-string>\"");
+  sendLine("Tarvok -buildbook <file.pgn> <file.bin> <depth> <count>");
+}
+
+// Releases what the entry owns; the exit status of a normal run.
+int shutdown(MainContext& ctx) {
+  ctx.ponderOption = 0;
+  if (ctx.engine != nullptr) {
+    Engine* e = ctx.engine;
+    e->ponderEnabled = 0;
+    e->pondering = 0;
+    e->ponderMove = MOVE_NONE;
+    if (e->searching) e->stopRequest = StopAbort;
+    e->releaseTables();
+  }
+  delete[] ctx.lineBuffer;
+  ctx.lineBuffer = nullptr;
+  delete ctx.engine;
+  ctx.engine = nullptr;
+  return 0;
+}
+
+// Base-10 integer of an argument (0 for text without digits).
+int argumentInt(const char* text) { return int(strtol(text, nullptr, 10)); }
+
+typedef void (*PerftTool)(MainContext*, int);
+
+// "-perft", "-perftd", "-divide": depth and optional "-fen" position.
+// Returns -1 when the arguments do not fit (the program goes on without a tool).
+int runPerftTool(MainContext& ctx, int argc, char** argv, PerftTool tool) {
+  if (argc == 5 && strcmp(argv[3], "-fen") != 0) return -1;
+  const int depth = argumentInt(argv[2]);
+  Engine* e = ctx.engine;
+  e->init(ctx.Hash);
+  e->newGame();
+  ctx.infinite = 0;
+  if (argc == 5 && !e->setFEN(argv[4])) {
+    sendLine("Bad FEN string !");
+    return 1;
+  }
+  tool(&ctx, depth);
+  e->releaseTables();
+  return shutdown(ctx);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // 1. Context.
+  MainContext ctx;
+  memset(&ctx, 0, sizeof ctx);
+  ctx.Hash = 32;
+  ctx.StrengthELO = 2600;
+  snprintf(ctx.buildKind, sizeof ctx.buildKind, "%s", "64 bits");
+  snprintf(ctx.bookFile, sizeof ctx.bookFile, "%s", "tarvokbook-11.bin");
+  // 3. Engine.
+  ctx.engine = new (std::nothrow) Engine();
+  if (ctx.engine == nullptr) {
+    fputs("out of memory\n", stderr);
+    return 1;
+  }
+  // 5. Flags.
+  ctx.quit = 0;
+  ctx.hasPopcount = 0;
+  // 6. Processor test.
+#if TARVOK_POPCNT
+  if (!cpuHasPopcount()) {
+    printf("Hardware popcount not supported : use tarvok-%d%d-linux-64\n", 1, 8);
+    return 1;
+  }
+  ctx.hasPopcount = 1;
+#endif
+  // 7. Command-line tools.
+  if (argc >= 2) {
+    const char* sw = argv[1];
+    if (strcmp(sw, "-help") == 0) {
+      printHelp(ctx);
+      return shutdown(ctx);
+    }
+    if (strcmp(sw, "-perftsuite") == 0 && (argc == 3 || argc == 4)) {
+      const int depth = argc == 4 ? argumentInt(argv[3]) : 1;
+      if (!runPerftSuite(&ctx, argv[2], depth)) return 1;
+      return shutdown(ctx);
+    }
+    PerftTool tool = nullptr;
+    if (strcmp(sw, "-perftd") == 0) tool = perftd;
+    if (strcmp(sw, "-perft") == 0) tool = perft;
+    if (strcmp(sw, "-divide") == 0) tool = divide;
+    if (tool != nullptr && (argc == 3 || argc == 5)) {
+      const int status = runPerftTool(ctx, argc, argv, tool);
+      if (status >= 0) return status;
+    }
+  }
+  // 8. The input loop comes with the protocols.
+  return shutdown(ctx);
+}

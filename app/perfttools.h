@@ -1,0 +1,18 @@
+// The perft tools: timed counts with their printouts, and perft suites.
+#pragma once
+
+#include "app/context.h"
+#include "board/perft.h"
+
+// Counts leaf nodes on the engine's position and prints count, time, speed.
+void perft(MainContext* ctx, int depth);
+// As perft, with statistics of the leaf moves.
+void perftd(MainContext* ctx, int depth);
+// Counts per legal root move and prints one line each, then the total.
+void divide(MainContext* ctx, int depth);
+// Runs a perft suite file at a depth and prints the score; false if the file
+// does not open.
+bool perftSuite(PerftContext* ctx, const char* fileName, int depth);
+// Sets up the engine, runs the suite and releases the tables; false when the
+// file could not be read.
+bool runPerftSuite(MainContext* ctx, const char* fileName, int depth);

@@ -1,0 +1,306 @@
+// The stored Zobrist numbers and the from-scratch key computations.
+#include "board/zobrist.h"
+
+#include "board/bitboard.h"
+
+// Drawn once from a fixed generator; book files depend on every value.
+const u64 pieceKeys[14][64] = {
+    // empty
+    {
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+    },
+    // empty
+    {
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+        0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull, 0x0000000000000000ull,
+    },
+    // black pawn
+    {
+        0x64d79b552a559d7full, 0x44a572665a6ee240ull, 0xeb2bf6dc3d72135cull, 0xe3836981f9f82ea0ull,
+        0xe5fba8a82594cc82ull, 0xb959407d49dc7734ull, 0x8fe142ffd302c329ull, 0xbb0c35430cd8a8b8ull,
+        0x9cf5aead78eb869bull, 0x784003e16257d235ull, 0x01776bafca736685ull, 0xc97361b589fc7204ull,
+        0x3939063a5b8ac4c2ull, 0xe4e464104ca21af3ull, 0x53306559e73e3e97ull, 0x2d7a699e0c923770ull,
+        0xd93df01c6929bb23ull, 0x597a9a07c32a7e1cull, 0x622a1ea109f5797eull, 0x6977373107cddb3eull,
+        0x10dae98365074243ull, 0x5ab954574382ea17ull, 0x682b12573907d324ull, 0x893db3ed98d4c7f5ull,
+        0x0cc7ac61f9a337fcull, 0x271e0b2681fa5e15ull, 0xe28aee0a2dda47d4ull, 0xa0c50772e7785fe5ull,
+        0x4d9b72c0a07c410bull, 0xf4c75e6d6068411full, 0xb6a8d09ab3752776ull, 0xc2313fa925353e90ull,
+        0x46e4fe9d98c0daa1ull, 0x3ad743106db025bcull, 0x0965081c31ed5896ull, 0x6373a35cfdaef8a8ull,
+        0xe633f408859f332dull, 0xe75fef6356da81d8ull, 0x455cb18cd3a60ee8ull, 0x0e817f9e579c31f3ull,
+        0x0037a93871137d73ull, 0x9f1a127d617d39b4ull, 0x7d16cdecb53c6a2eull, 0xc3c44cd177e93596ull,
+        0x6c641bdb44695c61ull, 0xfa904655537749fdull, 0x0fd98d2a22bee6beull, 0x9c4539c8c857aec2ull,
+        0xa78464c4d0610068ull, 0x83f117bc5c3875ceull, 0x3c4c565662db738full, 0x1df13c79faad8831ull,
+        0xd11d99deb11eca01ull, 0x59839a75072efb3aull, 0xe32855cab7cb1fe1ull, 0xa20ed35553d00fc4ull,
+        0x85dca359db3aca0dull, 0xfa7bcc23d7c1c1adull, 0xdf9f364206459418ull, 0xf61acbd9d40ef757ull,
+        0x4808a440d7ec77baull, 0x2bee6bf0ba94baf0ull, 0xa8984dc645abefedull, 0xe561544e68bb38cbull,
+    },
+    // white pawn
+    {
+        0x97f3a778e242d0cfull, 0xd870d281b293af3dull, 0xc3a5f903a836fafdull, 0x088bd6a24d49cd77ull,
+        0x3b4fb14877631f8aull, 0x39e8a428040740beull, 0xb2c4128257bee9a3ull, 0x73f2f42cdbd20c70ull,
+        0x0b0ee4a4f22e9d90ull, 0xc2dac1da4b69b5d9ull, 0xea2720881a8cdcc6ull, 0xdcfe9dbcb73eb1d5ull,
+        0x0fa59d6d18710061ull, 0x5d931c69d52515d3ull, 0xb96d329fdbcf5cc3ull, 0xec8238b277fa4f85ull,
+        0x4602de7d12cdc8b9ull, 0x4e5eea996d1c2f2eull, 0x2f81df1be237560dull, 0x9102a175a0e8c022ull,
+        0x0529ece2d9141fa3ull, 0x83d84f1537e9bd40ull, 0x6df2ac2f360996f0ull, 0xe55742973a15f9b7ull,
+        0x08877b46432b7c8cull, 0x07daaa8dfa837610ull, 0x36f304dea709b089ull, 0xe38efd281903a882ull,
+        0x71e827732a007d53ull, 0xcdad51bb5863e258ull, 0x24529b7129749bd2ull, 0x514e5510623c59ccull,
+        0xfcd1514e178e5e7full, 0xdb9966d416b1664cull, 0x3938384e86533123ull, 0x13b7a02f759dbf63ull,
+        0x8325660636834e57ull, 0xa303034928800224ull, 0x8e9926e0416d13b9ull, 0x215264e322c49c92ull,
+        0x52d3e9b5b2476d2dull, 0x9288f6901308179cull, 0xefafee29e2a6982dull, 0x34bcc8cd065a8a9dull,
+        0x26e24a5e5fc84464ull, 0x13e0667997231dc8ull, 0x0e0667592ce4f845ull, 0xc7eb95b3e2fb1d46ull,
+        0x760a7b77c5b218ffull, 0xc12ddd25d545f161ull, 0x189f4d151a026779ull, 0x71b297b4fb70e04aull,
+        0xa89cb7345c2736d3ull, 0x987ed7f28c487ec3ull, 0x5f7d74333c11b84bull, 0x2e5486ede038eec3ull,
+        0xacce54bd717ca39eull, 0xf8fe1460651b312dull, 0xa924e37d3e9c1570ull, 0xe6f7c5d97a0a8bfaull,
+        0x89c2ef24372ab7acull, 0xcd5f9ef9320d0621ull, 0xbcd1747834c960dfull, 0x76e317f384105895ull,
+    },
+    // black knight
+    {
+        0x833603dbe52ac190ull, 0x7df03bef4321ef77ull, 0x4d2761a2d9313d6full, 0x80ca7fb513441c16ull,
+        0xd7be91c786b76822ull, 0x3711bcf7c592738cull, 0xc0d18a1565a6cff9ull, 0x94d063a39704b54bull,
+        0x393d248a423890c6ull, 0xcf210e2c809c4a5cull, 0x54d4589ae593437aull, 0x067c4ecd60eb96b2ull,
+        0x1458b90aec111861ull, 0xa740202266ae6fbeull, 0x4c288795c9662b3cull, 0x151ec31af1fb544full,
+        0x88c15f61aaa00d08ull, 0xe003c87f72a5457aull, 0x355c22c2179ed63dull, 0xd78d4e1bccfc458dull,
+        0xb6cddd9b4f295abeull, 0x67706f63b15f70f3ull, 0x18b63392bbbc92c3ull, 0xf3fb5e106eaff126ull,
+        0xd1b9d8f0bac0bd3dull, 0x0d677bbdb91a51deull, 0x79947b0e72194654ull, 0x98c4389d7646f3c5ull,
+        0x7c7adc0399320c5bull, 0x69b4efb2f5961236ull, 0xe18c3a535ba427b3ull, 0xb0a2f48dd9daaf9cull,
+        0x718c1347c113e26cull, 0xba6dd8f457f668f5ull, 0x0828f43bdbe8075cull, 0x79ab81de304a3df3ull,
+        0x0ed8b0d3a6fae5a3ull, 0x1ecda7e85498c536ull, 0x5913ef2fa028c175ull, 0xc3bc8d226e5ac9f4ull,
+        0xfb6ebe6b0fea441dull, 0x000c53d95a45aaa6ull, 0x61320fcc79c52746ull, 0xc68fd2d2b3a7754dull,
+        0x672d8bc0963c7c2eull, 0xe3744fa97b86ab98ull, 0xfc65b2f0b4f52c02ull, 0x1d3d7cee31bdbf75ull,
+        0x0d8499817eef7b36ull, 0x62c610ad68ea6ed6ull, 0x87be58c76005ec17ull, 0xcc1f0392e7e546e1ull,
+        0x8b196693750679f2ull, 0xfaaefbc0c973b3d9ull, 0x8087a2cedac10530ull, 0x0cbdd57ede901535ull,
+        0x6b08d3d68eb4139cull, 0x822357a44fca0380ull, 0x49d2b3feb454b7a8ull, 0x3c5c610174acf34bull,
+        0x74f38ea66ca5c085ull, 0x907cb92f334b3e54ull, 0xd2bef2c9f62a83ecull, 0x11a25a8e25c1e1ebull,
+    },
+    // white knight
+    {
+        0xe1435925fba32b04ull, 0xa5f0fcde3a372699ull, 0xb97a3ec389964f29ull, 0xfa596cc2e33a6b2aull,
+        0xe75e44b7b21e9581ull, 0x17739d0679d5b134ull, 0x412344a953bf0279ull, 0xb757f6d7a72a0805ull,
+        0x54acdd2355556d9cull, 0xaad5429b8c8fe2aeull, 0x6583d447ee0fff4bull, 0xef0126f2c366f0c0ull,
+        0x4e063145dcfd1883ull, 0xb116b18799049540ull, 0x1cf0eefeb1fa7151ull, 0x9fb32b9e58a7cf2cull,
+        0x7dfa174e751d0f88ull, 0x43e21fad26c0d2c2ull, 0xde3919612a065029ull, 0x0d85925eb0a7deb3ull,
+        0x15b7c1619343f359ull, 0x2bfcee60f6e7c6bbull, 0xeed65ab25a2e4a72ull, 0xf50494b1133770baull,
+        0x74335a4b7b048b0bull, 0xbeb7695118110c6aull, 0x104374c8c13967d8ull, 0x90dc4be092aa32eeull,
+        0x078d5deef6c351bbull, 0xe0745a0d91b134d5ull, 0xca5ff05d9f0c1baaull, 0x58f32fefc614c594ull,
+        0xc32addb62a7a02c6ull, 0x0b46036cd4b26683ull, 0x7c91da5750e1b4ffull, 0x505b2b743083ad70ull,
+        0x785843c7f19abe2cull, 0x7930f75305812cefull, 0x2612ec04e4a5eab0ull, 0xc45065b0589c61e5ull,
+        0x9966d3701b487ce0ull, 0x0d5553c14ad8776bull, 0x84dce7dd4a4b660cull, 0x0f589c3dc8d263beull,
+        0xa49a0b3454e289edull, 0xbabfdb08fb19f31cull, 0x00e6b69e9dd3133dull, 0x5e9d069a76e0464aull,
+        0xcf0b53a2926d23e1ull, 0x18494a5d0718b763ull, 0xaa02ffb9ac24c948ull, 0x84674946dc392cc2ull,
+        0xf8991850c5b7f8c9ull, 0xa2ffdbb1cf70b721ull, 0xf3d28ba24cea2992ull, 0x85a1ec534fbafd15ull,
+        0x4aeef90ebf0d863cull, 0x76977975b62cb409ull, 0x5b4273e911af5e26ull, 0x733dff2668b132ccull,
+        0x77154ef538763bb7ull, 0xddcb2842acb892b2ull, 0x6a660bc47e79ffeeull, 0xbfe70b908b24b6b1ull,
+    },
+    // black bishop
+    {
+        0x9a6cc37d6722f5f8ull, 0x2dbcf3ce56b6c288ull, 0x6fb89627c791d6b8ull, 0xfeee01a476b5bcb7ull,
+        0xf4a4ffd60911c4d5ull, 0xc6eec08488bc3f2bull, 0xd1edbf3ad6901978ull, 0xc06cdefa56567575ull,
+        0x09a0b13bd40d1d4full, 0x9420a2b2489fee3eull, 0xbe8fdbe2950499aaull, 0xbecbcd1468c2ed5bull,
+        0x17254e149a33a07bull, 0x31be6c004b03bfd2ull, 0xd1a7d63ec2bddbc7ull, 0x291e69bf64abfc6cull,
+        0x1ce610c65c42249bull, 0x61dec71e3173a012ull, 0x68425ade737623c1ull, 0x7d4e272c05d12904ull,
+        0x827dd22acf095342ull, 0x850c16e0f8814823ull, 0x3e8d14da05d87968ull, 0x42fb6578e2a6887dull,
+        0xe4e2d807d43642d6ull, 0x5a342237b57fbfe8ull, 0x5b13a8ee0e345d04ull, 0x53d909e8140c1155ull,
+        0xf47112b4e3b8fff1ull, 0x51159d9b3c154564ull, 0xcde97422992f0382ull, 0x0e8bcde478108d5dull,
+        0x2881c3321b46efe2ull, 0x92cc1084db66acdfull, 0x52752e146dbb6e32ull, 0x0d4d1a8cd4aa6869ull,
+        0x646e1f82134caf2full, 0x92bb91db6d07a2ddull, 0xe423315e6d52e809ull, 0x6c813f7c2eb6cd10ull,
+        0x10fa2cbf10e8a524ull, 0x395184be062bf755ull, 0x4132c24427f5327cull, 0x4530119e6e78cf77ull,
+        0xd38e43d186eedb2eull, 0x384e74fa6d1ebd12ull, 0xa4eea2291988d414ull, 0xa42f89559a24015aull,
+        0x54dbc2aabb217a15ull, 0xc26df840f3cc8d25ull, 0x16c5e5dec7a7add3ull, 0x15b822afed1d3bb5ull,
+        0x9fc35da8dfb6673bull, 0xa0741cec71776b87ull, 0xb81ab454a9cf599aull, 0x3cffcf07757b7653ull,
+        0x28ddb2e73eb0cf4eull, 0xe7b2b185e5c0b8c1ull, 0xfc45bf8780e783bdull, 0x8533ba9cef32ca24ull,
+        0x638d55a5bc99c73full, 0x54f47286245fe006ull, 0xd05fd2b6b265aeccull, 0xfc8a2d2735a8d6fdull,
+    },
+    // white bishop
+    {
+        0x0ff810e98fc5e006ull, 0x1395bec4f79bab26ull, 0x954687151d8efcd4ull, 0x3f7d2c559e894f40ull,
+        0xe435e72069a27494ull, 0x8ebf772724ae98a3ull, 0x9950bd36c6a2aa20ull, 0x855e4e37376497bcull,
+        0x79af4a5f752d0ad0ull, 0xefece2af285f6157ull, 0x56bcd812bd8fa514ull, 0x929fc96d2e406cd9ull,
+        0x0ef4eab16c576316ull, 0x8961dc71abfeab75ull, 0x71d61c5162c0cb18ull, 0xd6efefc7138f6830ull,
+        0x16966d93765acb01ull, 0x95430310b00e354bull, 0x51f9af43de02a0d8ull, 0xb50b39e6cfee0340ull,
+        0x0b9e33a4a742b967ull, 0xb34b016b561415fbull, 0x7bf8a94bf6239357ull, 0x3ed99e8c48188562ull,
+        0xf383de53a6a77db0ull, 0x870c3fce55405c4dull, 0x79d43d5c117bc565ull, 0xc229d0c42ee0972bull,
+        0x49c9a27f655a1c38ull, 0xc84c58ff298d38a1ull, 0xd4aca08fe62505dbull, 0xa0c5b46228a6fea7ull,
+        0x46f97daeef19a7dfull, 0x9bde24ac33dffedcull, 0x6b188c0541c149d8ull, 0x1fe6a4006666a3b8ull,
+        0xb10368a68c2958ecull, 0x436d87809bd3ae00ull, 0xd095b70ba0a695c4ull, 0x433042fc97d45458ull,
+        0x0ce66707a37526c0ull, 0xc6372bc10b8e1287ull, 0xd9ceb77ff021ac6cull, 0xc2e14e42a6ced50cull,
+        0xa465ae13bddec8c7ull, 0x151c369bdb10294eull, 0x923f62fab2cc8235ull, 0x3b27eca8ceeb7221ull,
+        0x56a1824d0049035full, 0x9dc0cfe1279e7f5dull, 0x7809e3d36955108cull, 0x7e8f97fcd18bc09bull,
+        0xc406bf2168f3e4feull, 0x34b95a26042199f5ull, 0x5da6be7b9aaa49b6ull, 0xf3a3a5b6e0c058f1ull,
+        0xd83bef52876837a8ull, 0x89ba0b7d3646a26dull, 0x134eea91ac56a220ull, 0x4a7837978dd279ecull,
+        0x4192c91665a1fff7ull, 0x8817a876d4748accull, 0x7bda6bea5623475dull, 0xe0f57fd990c0e95cull,
+    },
+    // black rook
+    {
+        0x493b6ef2c90f53ceull, 0xc2588c8076f1cab1ull, 0x55cfbcfda3b94380ull, 0xe2b8574f64e73e1aull,
+        0x95df1745f10c2156ull, 0xf0a182e2f62fea22ull, 0xe09ecf30050cd8b2ull, 0xc4cfbf31a8d00118ull,
+        0x28c28415fd773a84ull, 0x7f48d8924119f81dull, 0x37584ff5409e8feaull, 0x0ff66b734bd692c8ull,
+        0xaac3415ef665e906ull, 0x4f4d9089eee5727eull, 0x63e82185e670a098ull, 0x040c8ef52c9d46f3ull,
+        0x17ba9a0104af1c9full, 0x4c922236c0b35c44ull, 0xa054326dc9a86fe3ull, 0xad3bb9ddf491dc12ull,
+        0x78e6f47de398f0abull, 0x2e8697f95b1e1e98ull, 0x377b69a3980e2648ull, 0x82eb60ae9c1d743cull,
+        0x556d4d8bef3ea84dull, 0xae8bb718904d38faull, 0xc8d0e41202d00b13ull, 0xe788c620fbec2becull,
+        0x4d0aeae4a34bcc77ull, 0xf2551bae5113b639ull, 0x9a16abd22d9d9947ull, 0x7a32431828a54ad6ull,
+        0x370ac4a482b5b55eull, 0x45d12c64179a2c08ull, 0x8f770f114e1a4b53ull, 0x2221f561a1b8fd5cull,
+        0x1db68b4394d6a347ull, 0xfa8f1617a53c8507ull, 0x838039a62b7a9911ull, 0xd1f1735cfa9fd35eull,
+        0xd6570a02a511a13bull, 0x31dcc4759a3e87f3ull, 0x2b6836e06cca5093ull, 0x30841b5c382516bdull,
+        0xb36688aff4827171ull, 0x6e1f500fe617ca03ull, 0xdaab19855fb2c7fcull, 0xc9dc642f5fe81558ull,
+        0x153f22b8604fefbbull, 0x1da18c46235972beull, 0x28d77d4f8c22bdeeull, 0x152899f386e9d20full,
+        0xb09a99e04cdf819dull, 0x61b3609c076a2eb9ull, 0xd7a22120bc125c2eull, 0x06eb2307ab9b9760ull,
+        0xfd1acbcee0faeb4aull, 0x951f1875a0114f7eull, 0x29c8272d3c2ecc06ull, 0xcb26dbf27edd6155ull,
+        0x9f7b3a0a7b2e8373ull, 0xf631237663f2399cull, 0x3cc0f8c21c651d55ull, 0x90b407b8b1d5a135ull,
+    },
+    // white rook
+    {
+        0x33a2c221ec81982bull, 0x481f4220b1937916ull, 0xc3a0abc5c6b6a197ull, 0x97f0158b611132e8ull,
+        0x0c4ef3af9e173205ull, 0xa92d872ca348a521ull, 0xf22e5ad211205919ull, 0x753dd67c36070c12ull,
+        0x8342c13bc3e415a6ull, 0x34d9aa7af6fb9dc4ull, 0xfe736220e2b0a729ull, 0xb89b72097896b06full,
+        0xacf94a935ae13ed8ull, 0x19efa1b557c71e65ull, 0x545c068dca8a1e6dull, 0x2eeb2890b2c38b37ull,
+        0xe6c163ea041e682eull, 0x1c0b56d53e0dfe55ull, 0xfa7d10ac006ecefeull, 0x1b5bae0e346fa485ull,
+        0xf3018fe6b03a0894ull, 0x427e2d6115fe7fd0ull, 0xe19aafd278731785ull, 0x300db2f4ca404377ull,
+        0x6b31ac4096744e7dull, 0xeb1037fe8509b4d3ull, 0xd814960b426d4653ull, 0xb95429897e7dbed6ull,
+        0xd341e60dfb4058b6ull, 0x5299a6eb5044bf03ull, 0xb32db9b399da647bull, 0xc198c9c1bc3c8010ull,
+        0x4a053d77b1543a0full, 0xa7cd223e09afb610ull, 0x69526466c7a86792ull, 0xd183bb88446424d9ull,
+        0xbc57cd7a049f9ed6ull, 0x9d4c29468c2b87b3ull, 0xedcc2606bc1d0101ull, 0xd9fefedf0b3b161bull,
+        0x59e15f81ec533505ull, 0xc80cf1c08f78eccfull, 0x47043e5e4a761c97ull, 0x8cb619d5b797643dull,
+        0xa6c42767c85d6ef4ull, 0xe0878f4ef2425aeaull, 0xb42b89c7b9396138ull, 0x05036a2756d17b25ull,
+        0xff543ccc0ba07946ull, 0xd3a74bc6733a613full, 0xdeb5bf4936a2ceadull, 0x103e8936f285a63full,
+        0xc7fe5fff2d5d7020ull, 0xf6a28edc279e8eccull, 0xfd23cb184d0e2217ull, 0x0261bab428aa0ccfull,
+        0x3a3278d017c1423eull, 0xc09a7c450fcb3e46ull, 0xc1d3fb1801a1b5b6ull, 0xc5f2f076ed32edcfull,
+        0x76fdbe8a3d93179bull, 0xc3a1f826ed930a24ull, 0xef538435f3b9c4f1ull, 0x153143b94e72da02ull,
+    },
+    // black queen
+    {
+        0xd35572d42fe47ee3ull, 0x0f44aad09b52c1a3ull, 0xea6972803a3cb42aull, 0xf643cd7436c384c4ull,
+        0xe39370b183413c5aull, 0x7bf6aea0b6d94933ull, 0xeaa04900b13cc6e1ull, 0x84a588dde8d39913ull,
+        0xdb2ed1994273fad5ull, 0x99fb31e19adc3231ull, 0x7f34c34e68b090a7ull, 0x26045af514824d0eull,
+        0x0231c5cd80f35f21ull, 0x5c0a04faa6a3d5cfull, 0xb2c2e45f798598c8ull, 0x01fbbced91f6bbe0ull,
+        0x733c6e8e06b0f65bull, 0xd67eb878a7f50d33ull, 0x258d9177af8a043bull, 0x4a05a3242a95d765ull,
+        0xa141db02c3f5897bull, 0x7ecf607aa1c62cb1ull, 0xf36712b80bcd2837ull, 0xa0f517208d6358feull,
+        0xdd56dc57ed1230f8ull, 0x912844af3c844ef4ull, 0x06879cf063675824ull, 0x1b23b011880bc803ull,
+        0x4a11495c14c3ae85ull, 0x111016be309eb88dull, 0x7f5be2fc53618e2cull, 0x27ee11088a96ceaeull,
+        0x003cff0740b360b8ull, 0xfa8ec3952432194full, 0x8dc89cb2aa79ae29ull, 0xca0ede98401d227cull,
+        0xa7e5b38499543a13ull, 0x5c7a8dd1e43b963dull, 0x49547a8ab22ca253ull, 0x4c817f098c8efae1ull,
+        0x8ad3fab472e2b074ull, 0xb8edb7912bd8cc0dull, 0xde4d10c95c59c8d9ull, 0x0d5ff0a7a8fc4cb5ull,
+        0xbce5489b77602cf8ull, 0xa7b8bfd17e9b865bull, 0xb3e424dfa1b128c2ull, 0xeb42b54f394741aaull,
+        0xdceb895e1d0997dcull, 0x566ea1277a1acb3eull, 0x63ac950b1fdcb55cull, 0x345fb5bc65936294ull,
+        0x9f0ef2c338799bc8ull, 0xacf01a816d1d640full, 0x7afc2270a46252a7ull, 0x0de8a25e02339db9ull,
+        0xd4695f83d15f4d56ull, 0xa8c27cd761e26547ull, 0x99487e71d85668a8ull, 0x4bce03900b145d9cull,
+        0x954510e96b5e3163ull, 0x9f5e85d688363f82ull, 0x9f661ffa8bb61399ull, 0xe3a9672cec03e7caull,
+    },
+    // white queen
+    {
+        0x2ce12444ed0ddfa6ull, 0xbe40203b395d9996ull, 0x5d67b1cc20f72a55ull, 0x1e4e46bce7790286ull,
+        0xee7ef3a1e34e1f2aull, 0xe0e718089e958abaull, 0x3961849f3cb1f627ull, 0xe6e2faa133544e3full,
+        0x60c377b5711d028eull, 0x340136fe2a7c5f86ull, 0xab103c76173df476ull, 0x16a6f752ac5cf850ull,
+        0x3e3d88c357b58cc6ull, 0x0be5d0986fee0d31ull, 0x014ef3e0ef74f32aull, 0x4a226f8cfb09d622ull,
+        0xb87ce221554c81eeull, 0x7fb35a479f76ec03ull, 0x041f71efd7568db3ull, 0x0e4c8659ec4896f7ull,
+        0xf0dd884da2234374ull, 0x25b0f960dec78e44ull, 0xcbf8fa601c752d3bull, 0x2b058ce7466e8cf3ull,
+        0x4ac56ae26dcc0859ull, 0x0c73a212373fb6d8ull, 0x3ff410772643fee8ull, 0x799359a7a2b6653bull,
+        0x7cfef2064b37806bull, 0x354740fadaa551acull, 0x85c9b25f1fb19c6eull, 0xa18cfd8a0ac85c06ull,
+        0x567f80ac78494867ull, 0x3ea1aa85d249c830ull, 0xe3692d58a2370441ull, 0x98cbcc2e82e97091ull,
+        0x3b1504af51985abcull, 0xda2382c24ed218e4ull, 0xa5882ae0ed90d47aull, 0x835074b19cf7dae9ull,
+        0xcfeb21453204d853ull, 0x3edf6f6d21767dd3ull, 0x6d10d1ec72a27a51ull, 0xd97a6cc763169572ull,
+        0xa69e0f8a69e834bdull, 0xca76cb7a81e6cf98ull, 0xc505657806c150c8ull, 0x6144a482daac18ddull,
+        0x4921d156e64360adull, 0xc4a6025f1f492874ull, 0x1431b77d7f56b951ull, 0x9dbbbdcd08c106faull,
+        0x2fc5a6287fd30f31ull, 0x7caf33297cfc255aull, 0xa426b9b70862843cull, 0x136fc046b9b37bc2ull,
+        0x6cf60892a2d95930ull, 0xd8c15f31b9899c72ull, 0x411b620619de50d0ull, 0xc3a9c5e10e73f684ull,
+        0xfbcf2217529b15ebull, 0x02d5f97aa96186fbull, 0x0b2a37f38244652full, 0x1d5adf7f52aac56eull,
+    },
+    // black king
+    {
+        0x74b714d299c5d7c2ull, 0x0cd67cccc2b0e751ull, 0x30db6a20daa3999eull, 0x4bc0facadb3f4caeull,
+        0xe5da01c4c4c3e15eull, 0x9469e1dbe732f455ull, 0x5e78555c592de2b0ull, 0x181694d40372a1e2ull,
+        0x1d517b6cb20b9d7full, 0x2bb3fec8bcb45b2full, 0x337d848cee3f0df6ull, 0x9cc84a117ee73dd0ull,
+        0x50040a91e17b0eceull, 0x5be11cefecce3a34ull, 0x97546dfddcf6ee41ull, 0x0437f267148dd2a9ull,
+        0x27552656f1400b79ull, 0x94da78d506d473c3ull, 0x219b744d8003757cull, 0x9acab602fe03b9b3ull,
+        0x850c1d4dc891b2ffull, 0xac415420b1c16a55ull, 0x63c14002abed5fbaull, 0x67ef9aad77625f7eull,
+        0x32cf2ff6f576587bull, 0x3a7ef436cb69dd9full, 0xe601bf31f6660d5eull, 0x1a8ec5b4092bf287ull,
+        0x6488dbed05cffdf7ull, 0x4975f5bff5dfc197ull, 0x63273a1f31bffa60ull, 0x773cb2c6a987115eull,
+        0x0260c4ef69a5a489ull, 0x701ffcd3fca4e99cull, 0x166246ed910a52b7ull, 0x764844d064df3526ull,
+        0x49836d030b027239ull, 0xb252bdfefe38b6b7ull, 0x2b5e342014f2bd75ull, 0xad9f760f72c60b5eull,
+        0x03d5123ff7be0410ull, 0x8579a14d35a57671ull, 0x880f97950499c1b0ull, 0x95576bb307ed19a2ull,
+        0x2b25924e48f798dcull, 0xe764a9a706debccaull, 0x32586d777fa0c8d0ull, 0x09ec51bea3808fa5ull,
+        0x3f573488346374afull, 0x5d105784ef8b7efbull, 0x1cbab009b3c07f70ull, 0x46f0c95f9b54886aull,
+        0x3029f1cf180ea9afull, 0x48a0e44af744c69aull, 0xb97fff8584fa96f8ull, 0xee1700fba6a4a269ull,
+        0xc78cde4198dadf91ull, 0x3b43679c0f40d1e1ull, 0xccdbe4d8aa377231ull, 0xac64709c635a8816ull,
+        0xa26d52b9c9b1d864ull, 0xcf906ad9ec89518bull, 0x56570251c67477b8ull, 0xae5d6adb1014f4e6ull,
+    },
+    // white king
+    {
+        0x54003d71bfbbd5f0ull, 0x3435bf3e7f47faafull, 0x882b0dfbf861adaaull, 0xe445a192700ee723ull,
+        0x91517d0f87e664d4ull, 0x112a04d01579f7d6ull, 0x39f811a49410d93cull, 0xd6839ad869524085ull,
+        0x67c73aa6c73cb16dull, 0xa9adb7f7df14b49cull, 0xf6d0d2af4fd2e650ull, 0x390db5cdcf6ce79cull,
+        0x103738418b523a62ull, 0x53e05ea32662e7fdull, 0x81369d05ce007ba4ull, 0x70f72f5f3d302f3aull,
+        0x02b43e522837ca9aull, 0xef58e8ee17608672ull, 0x920d35f82f4b240aull, 0xce9e8cbc5bf3c650ull,
+        0x18ba0e03d28f40bdull, 0x84dc2eb2eac49873ull, 0x8c89981f4d768a6full, 0x4dc05205bae09e35ull,
+        0x3cdcccee32a6ce04ull, 0x6a770fa8d1c84a1aull, 0x30148ddafdfedb0aull, 0x922e063d9faf2b71ull,
+        0x4366dc5bfb802db8ull, 0x036567a9abb71f5full, 0x21fcd5d33047cba7ull, 0xcef471885784034cull,
+        0x84ae7d0f68e6ebd8ull, 0x38bc63d5f218c598ull, 0x28cd9b87983fb675ull, 0xcc1800927af20ce1ull,
+        0x5701a07de5c65c98ull, 0xb429548252e9d42dull, 0x98733b99427d48f4ull, 0x3a142e17ec7a110bull,
+        0x71c9c03c9a941990ull, 0x235c63599acd7f1cull, 0xd4c0e3a70a0de214ull, 0x07820bf71129bf7cull,
+        0x84c5857d1c0995e1ull, 0x76deeab216066263ull, 0xcd8ffb6ac124ae10ull, 0x93a4693b51642deeull,
+        0x2788fdf2d3573ba4ull, 0xfee1826a8308ac69ull, 0x53aaec0425a2d7d3ull, 0x9c52b8e101325a46ull,
+        0xe5b48be3c904db90ull, 0x53ca85c65365d0d4ull, 0x4a97ade976034063ull, 0xd50346fb6cb85788ull,
+        0x21e7937278a7099dull, 0xe6ffa135458faba2ull, 0xc29acb8a5edebddbull, 0xbbe0b5318cdfcaf6ull,
+        0xf6e76aeaf533c784ull, 0x0d4680470b790968ull, 0x288a50754707431eull, 0x8ad167ed38df547eull,
+    },
+};
+
+const u64 castleKeys[16] = {
+    0x0000000000000000ull, 0x71fddf9ef5b5def6ull, 0xd4d61614cc333541ull, 0xa52bc98a3986ebb7ull,
+    0xd08a0694cd7f72a7ull, 0xa177d90a38caac51ull, 0x045c1080014c47e6ull, 0x75a1cf1ef4f99910ull,
+    0x686cfe3ea1889281ull, 0x199121a0543d4c77ull, 0xbcbae82a6dbba7c0ull, 0xcd4737b4980e7936ull,
+    0xb8e6f8aa6cf7e026ull, 0xc91b273499423ed0ull, 0x6c30eebea0c4d567ull, 0x1dcd312055710b91ull,
+};
+
+const u64 epKeys[8] = {
+    0x9052fed81a8ca4faull, 0x5975ac56f0548ef1ull, 0x588bf7d0130111aeull, 0x9ec02036a6688a24ull,
+    0x8c9a454af9e09984ull, 0x333ee6727bd12dcbull, 0x9847468f925dc38cull, 0x446ed5203696abacull,
+};
+
+// XOR of the piece keys, the en-passant file, the rights and the side.
+u64 boardComputeKey(const Board& b) {
+  u64 key = 0;
+  for (int c = 0; c < 2; c++)
+    for (int t = PAWN; t <= KING; t++)
+      for (u64 bits = b.pieces[c][t]; bits;) key ^= pieceKeys[t * 2 + c][popLsb(bits)];
+  if (b.epFile) key ^= epKeys[b.epFile - 1];
+  key ^= castleKeys[b.castling & 15];
+  if (b.side == BLACK) key ^= sideKey;
+  return key;
+}
+
+// XOR of the pawn keys alone.
+u64 boardComputePawnKey(const Board& b) {
+  u64 key = 0;
+  for (int c = 0; c < 2; c++)
+    for (u64 bits = b.pieces[c][PAWN]; bits;) key ^= pieceKeys[2 + c][popLsb(bits)];
+  return key;
+}
