@@ -87,10 +87,10 @@ TEST(EvalFrame, PatternTermsEnterTheMiddleGameSum) {
 }
 
 TEST(EvalFrame, TaperIsNotClampedWithPromotedPieces) {
-  // Phase 32: the end-game sum gets weight -8.
-  auto c = boardFromFen("qqqqk3/pppppppp/8/8/8/8/PPPPPPPP/QQQQK3 w - - 0 1");
+  // Phase 40: the end-game sum gets weight -16.
+  auto c = boardFromFen("qqqrrbbk/nnpppppp/8/8/8/8/NNPPPPPP/QQQRRBBK w - - 0 1");
   ASSERT_TRUE(c != nullptr);
-  ASSERT_EQ(c->phase[WHITE] + c->phase[BLACK], 32);
+  ASSERT_EQ(c->phase[WHITE] + c->phase[BLACK], 40);
   EXPECT_EQ(evaluate(*c), composedScore(*c, 0));
 }
 
