@@ -196,7 +196,9 @@ int evaluate(const Board& board) {
 
   // 8. Strength limit: blend toward a fixed per-position noise.
   if (strengthLimited) {
-    i32 x = i32(float(strengthElo - 1000) * 0.0625f);
+    // The protocols keep the Elo in 1000..2600; a stray value must not overflow.
+    unsigned int elo = strengthElo < 1000 ? 1000 : strengthElo > 2600 ? 2600 : strengthElo;
+    i32 x = i32(float(elo - 1000) * 0.0625f);
     i32 noise = i32(board.key % 200) - 100;
     score = (score * x + noise * (100 - x)) / 100;
   }

@@ -342,3 +342,40 @@ TEST(EvalStrength, NoiseReplacesTheScoreAtTheBottomElo) {
   strengthLimited = 0;
   strengthElo = 2600;
 }
+
+TEST(EvalTables, WhiteTablesAreBlackOnesTurnedOver) {
+  evalTestInit();
+  // White pawns: rank 3 -2 -1 -1 10 10 -1 -1 -2, rank 4 with 20 in the centre, rank 5 with 10.
+  const int rank3[8] = {-2, -1, -1, 10, 10, -1, -1, -2};
+  const int rank4[8] = {-4, -2, -2, 20, 20, -2, -2, -4};
+  for (int f = 0; f < 8; f++) {
+    EXPECT_EQ(pstMg[WHITE][PAWN][16 + f], rank3[f]);
+    EXPECT_EQ(pstMg[WHITE][PAWN][24 + f], rank4[f]);
+    EXPECT_EQ(pstMg[WHITE][PAWN][32 + f], (f == 3 || f == 4) ? 10 : 0);
+    EXPECT_EQ(pstMg[BLACK][PAWN][40 + f], rank3[f]);
+  }
+  // Castled kings: g1 and b1 for white, g8 and c8 for black.
+  EXPECT_EQ(pstMg[WHITE][KING][6], 32);
+  EXPECT_EQ(pstMg[WHITE][KING][4], 0);
+  EXPECT_EQ(pstMg[WHITE][KING][12], -16);
+  EXPECT_EQ(pstMg[BLACK][KING][58], 32);
+  EXPECT_EQ(pstMg[BLACK][KING][48], -16);
+  EXPECT_EQ(pstMg[BLACK][KING][40], -32);
+  // Knights on the rim, bishops on the long diagonal, rooks by file.
+  EXPECT_EQ(pstMg[WHITE][KNIGHT][9], -8);
+  EXPECT_EQ(pstMg[BLACK][KNIGHT][49], -8);
+  EXPECT_EQ(pstMg[WHITE][KNIGHT][10], 4);
+  EXPECT_EQ(pstMg[WHITE][KNIGHT][50], 0);
+  EXPECT_EQ(pstMg[WHITE][BISHOP][9], 8);
+  EXPECT_EQ(pstMg[WHITE][ROOK][2], -1);
+  EXPECT_EQ(pstEg[WHITE][QUEEN][27], 16);
+  EXPECT_EQ(pstEg[BLACK][KING][0], -50);
+  for (int s = 0; s < 64; s++) {
+    for (int t = 0; t < 8; t++) {
+      ASSERT_EQ(pstMg[WHITE][t][s], pstMg[BLACK][t][s ^ 56]);
+      ASSERT_EQ(pstEg[WHITE][t][s], pstEg[BLACK][t][s ^ 56]);
+    }
+    EXPECT_EQ(pstEg[BLACK][KNIGHT][s], pstEg[BLACK][BISHOP][s]);
+    EXPECT_EQ(pstMg[BLACK][QUEEN][s] | pstEg[BLACK][PAWN][s] | pstEg[BLACK][ROOK][s], 0);
+  }
+}
