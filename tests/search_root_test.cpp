@@ -1,0 +1,316 @@
+// Root search: mates and draws found with the right scores, limits, time
+// budgets, MultiPV, pondering end steps, reports and their order.
+#include <gtest/gtest.h>
+
+#include "search/root.h"
+#include "search_testutil.h"
+
+namespace {
+
+const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+const char* KIWIPETE_FEN = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+
+// Plays the engine's search at depth and checks the mate score and first move.
+void expectMate(const char* fen, int depth, int plies, const char* move) {
+  TestEngine t(fen);
+  t.searchDepth(depth);
+  EXPECT_EQ(t.score(), 32000 - plies) << fen;
+  if (move) EXPECT_EQ(squaresText(t->lastBestMove), move) << fen;
+}
+
+TEST(SearchRoot, FindsMatesWithDistanceScores) {
+  expectMate("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 2, 1, "a1a8");
+  expectMate("k7/8/2K5/8/8/8/8/7R w - - 0 1", 4, 3, nullptr);  // Kb6 or Kc7
+  expectMate("r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1", 6, 5, "f6a6");
+}
+
+TEST(SearchRoot, DrawsScoreZero) {
+  // Insufficient material: a knight alone cannot mate.
+  TestEngine a("8/8/8/4k3/8/8/8/4KN2 w - - 0 1");
+  a.searchDepth(5);
+  EXPECT_EQ(a.score(), 0);
+  // Every quiet move reaches the fifty-move limit.
+  TestEngine b("8/8/8/4k3/8/8/8/R3K3 w - - 99 80");
+  b.searchDepth(4);
+  EXPECT_EQ(b.score(), 0);
+  // But a mate given on the hundredth half-move is still a mate.
+  TestEngine c("6k1/5ppp/8/8/8/8/8/R5K1 w - - 99 80");
+  c.searchDepth(3);
+  EXPECT_EQ(c.score(), 31999);
+  EXPECT_EQ(squaresText(c->lastBestMove), "a1a8");
+}
+
+TEST(SearchRoot, NodeLimitStopsOnTheCallThatReachesIt) {
+  for (u64 limit : {1ull, 57ull, 3000ull, 25000ull}) {
+    TestEngine t;
+    Board before = t->board;
+    t->limitMode = LimitNodes;
+    t->nodeLimit = limit;
+    t->searching = 1;
+    t->searchRoot();
+    if (limit > 1000) EXPECT_EQ(t->nodes, limit);
+    // Even a search stopped at once plays a legal move, and only that move.
+    ASSERT_NE(t->lastBestMove, 0u) << limit;
+    EXPECT_EQ(t->gamePly, 1u);
+    EXPECT_EQ(t->searching, 0u);
+    EXPECT_TRUE(t->takeBack());
+    EXPECT_TRUE(boardSamePosition(before, t->board)) << limit;
+  }
+}
+
+TEST(SearchRoot, DepthZeroRunsNoIteration) {
+  TestEngine t;
+  Board before = t->board;
+  t.searchDepth(0);
+  ASSERT_EQ(t.output.calls.size(), 1u);
+  EXPECT_EQ(t.output.calls[0].what, "done");
+  EXPECT_EQ(t.output.calls[0].value, 1);
+  EXPECT_EQ(t->depthReached, 0u);
+  EXPECT_EQ(t->gamePly, 0u);
+  EXPECT_TRUE(boardSamePosition(before, t->board));
+}
+
+TEST(SearchRoot, NoLegalMoveReturnsWithoutReport) {
+  TestEngine t("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");  // stalemate
+  t->searching = 1;
+  t->searchRoot();
+  EXPECT_TRUE(t.output.calls.empty());
+  TestEngine m("6Qk/8/6K1/8/8/8/8/8 b - - 0 1");  // mate
+  m.searchDepth(3);
+  EXPECT_TRUE(m.output.calls.empty());
+}
+
+TEST(SearchRoot, ReportsEachIterationThenDone) {
+  TestEngine t;
+  t.searchDepth(4);
+  const auto& c = t.output.calls;
+  ASSERT_EQ(c.size(), 5u);
+  for (int d = 1; d <= 4; d++) {
+    EXPECT_EQ(c[d - 1].what, "pv");
+    EXPECT_EQ(c[d - 1].value, d);
+    EXPECT_EQ(c[d - 1].bound, 0);
+  }
+  EXPECT_EQ(c[4].what, "done");
+  EXPECT_EQ(c[4].value, 1);
+  EXPECT_EQ(t->depthReached, 4u);
+  EXPECT_EQ(t->gamePly, 1u);
+  EXPECT_EQ(t->lastBestMove, t->gameMoves[0].move);
+  EXPECT_EQ(t->board.side, BLACK);
+  // The best move leads the ordered root list, with the ponder move behind it.
+  EXPECT_EQ(t->searchPlies[0].moves[0].move, t->lastBestMove);
+  EXPECT_EQ(t->searchPlies[0].count, 20u);
+  EXPECT_EQ(t->ponderMove, t->rootLines[0].pv.moves[1].move);
+}
+
+TEST(SearchRoot, SingleLegalMoveUnderClockStopsAfterFirstIteration) {
+  TestEngine t("7k/8/8/8/8/8/6r1/7K w - - 0 1");
+  t->limitMode = LimitClock;
+  t->clock[WHITE] = t->clock[BLACK] = 60000;
+  t->searching = 1;
+  t->searchRoot();
+  ASSERT_EQ(t.output.count("pv"), 1);
+  EXPECT_EQ(t.output.calls[0].value, 1);
+  EXPECT_EQ(squaresText(t->lastBestMove), "h1g2");
+  EXPECT_EQ(t->gamePly, 1u);
+  EXPECT_EQ(t->rootState, 1u);
+}
+
+TEST(SearchRoot, MateFoundUnderClockEndsTheSearch) {
+  TestEngine t("r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1");
+  t->limitMode = LimitClock;
+  t->clock[WHITE] = t->clock[BLACK] = 600000;
+  t->searching = 1;
+  t->searchRoot();
+  EXPECT_EQ(t.output.calls.back().what, "done");
+  EXPECT_EQ(t.output.calls[t.output.calls.size() - 2].value, 6);
+  EXPECT_EQ(squaresText(t->lastBestMove), "f6a6");
+}
+
+TEST(SearchRoot, MultiPVSearchesNoMoreLinesThanMoves) {
+  TestEngine t("6rk/8/8/p7/8/P7/8/7K w - - 0 1");  // Kh2 and a4 only
+  t->multiPV = 3;
+  t.searchDepth(3);
+  int maxIndex = 0;
+  for (const OutputCall& c : t.output.calls)
+    if (c.what == "multipv") maxIndex = std::max(maxIndex, c.index);
+  EXPECT_EQ(maxIndex, 2);
+  EXPECT_EQ(t.output.count("multipv"), 6);
+  EXPECT_EQ(t.output.count("pv"), 0);
+}
+
+TEST(SearchRoot, MultiPVReportsAllLinesOncePerIterationInOrder) {
+  TestEngine t;
+  t->multiPV = 3;
+  t.searchDepth(5);
+  const auto& c = t.output.calls;
+  ASSERT_EQ(c.size(), 16u);
+  for (int d = 1; d <= 5; d++) {
+    Move seen[3];
+    for (int i = 0; i < 3; i++) {
+      const OutputCall& call = c[(d - 1) * 3 + i];
+      EXPECT_EQ(call.what, "multipv");
+      EXPECT_EQ(call.index, i + 1);
+      EXPECT_EQ(call.value, d);
+      seen[i] = call.move;
+      if (i > 0) EXPECT_GE(c[(d - 1) * 3 + i - 1].score, call.score);
+    }
+    EXPECT_NE(seen[0], seen[1]);
+    EXPECT_NE(seen[1], seen[2]);
+    EXPECT_NE(seen[0], seen[2]);
+  }
+  EXPECT_EQ(c[15].what, "done");
+  EXPECT_EQ(t->lastBestMove, c[12].move);
+}
+
+TEST(SearchRoot, TimeBudgetFormulas) {
+  TestEngine t;
+  Engine& e = *t.engine;
+  e.limitMode = LimitClock;
+  e.clock[WHITE] = 1000;
+  e.movesToGo = 1;
+  e.searchCount = 0;
+  EXPECT_EQ(searchTimeBudget(e), 1000000u);
+  e.searchCount = 9;
+  EXPECT_EQ(searchTimeBudget(e), 549999u);
+  e.searchCount = 10;
+  EXPECT_EQ(searchTimeBudget(e), 500000u);
+  e.searchCount = 30;
+  e.clock[WHITE] = 60000;
+  e.movesToGo = 40;
+  EXPECT_EQ(searchTimeBudget(e), 1500000u);
+  e.movesToGo = 0;
+  EXPECT_EQ(searchTimeBudget(e), 1500000u);
+  e.increment[WHITE] = 2000;
+  EXPECT_EQ(searchTimeBudget(e), 4000000u);
+  // The side to move's clock is the one read.
+  e.board.side = BLACK;
+  e.clock[BLACK] = 0;
+  e.increment[BLACK] = 0;
+  EXPECT_EQ(searchTimeBudget(e), 0u);
+  e.clock[BLACK] = -500;  // a clock past zero gives no time rather than garbage
+  EXPECT_EQ(searchTimeBudget(e), 0u);
+  e.limitMode = LimitInfinite;
+  EXPECT_EQ(searchTimeBudget(e), 4294967295u);
+  e.limitMode = LimitMoveTime;
+  e.moveTime = 1234567;
+  EXPECT_EQ(searchTimeBudget(e), 1234567u);
+}
+
+TEST(SearchRoot, FirstClockSearchOfAGameGetsTwiceTheShare) {
+  TestEngine t("7k/8/8/8/8/8/6r1/7K w - - 0 1");
+  t->limitMode = LimitClock;
+  t->movesToGo = 1;
+  t->clock[WHITE] = 1000;
+  t->searching = 1;
+  t->searchRoot();
+  EXPECT_EQ(t->timeBudget, 1000000u);
+  EXPECT_EQ(t->searchCount, 1u);
+}
+
+TEST(SearchRoot, InfiniteRemembersButDoesNotPlay) {
+  TestEngine t;
+  Board before = t->board;
+  t->limitMode = LimitInfinite;
+  t.output.stopDepth = 3;
+  t->searching = 1;
+  t->searchRoot();
+  EXPECT_NE(t->lastBestMove, 0u);
+  EXPECT_EQ(t->gamePly, 0u);
+  EXPECT_TRUE(boardSamePosition(before, t->board));
+  EXPECT_EQ(t.output.calls.back().value, 1);
+  EXPECT_EQ(t->depthReached, 2u);
+}
+
+TEST(SearchRoot, PonderSearchTakesTheGuessedMoveBack) {
+  // Ended by its own limit.
+  {
+    TestEngine t;
+    Board before = t->board;
+    ASSERT_TRUE(t->playMoveString("e2e4"));
+    ASSERT_EQ(t->gamePly, 1u);
+    t->pondering = 1;
+    t.searchDepth(3);
+    EXPECT_EQ(t.output.calls.back().what, "done");
+    EXPECT_EQ(t.output.calls.back().value, 2);
+    EXPECT_EQ(t->pondering, 0u);
+    EXPECT_EQ(t->gamePly, 0u);
+    EXPECT_NE(t->lastBestMove, 0u);
+    EXPECT_TRUE(boardSamePosition(before, t->board));
+  }
+  // Stopped while pondering.
+  {
+    TestEngine t;
+    Board before = t->board;
+    ASSERT_TRUE(t->playMoveString("d2d4"));
+    t->pondering = 1;
+    t->limitMode = LimitInfinite;
+    t.output.stopDepth = 2;
+    t.output.stopValue = StopPonder;
+    t->searching = 1;
+    t->searchRoot();
+    EXPECT_EQ(t.output.calls.back().value, 2);
+    EXPECT_EQ(t->gamePly, 0u);
+    EXPECT_TRUE(boardSamePosition(before, t->board));
+  }
+}
+
+TEST(SearchRoot, AbortPlaysNothing) {
+  TestEngine t;
+  Board before = t->board;
+  t.output.stopDepth = 2;
+  t.output.stopValue = StopAbort;
+  t.searchDepth(6);
+  EXPECT_EQ(t.output.calls.back().what, "done");
+  EXPECT_EQ(t.output.calls.back().value, 3);
+  EXPECT_EQ(t->gamePly, 0u);
+  EXPECT_EQ(t->searching, 0u);
+  EXPECT_TRUE(boardSamePosition(before, t->board));
+}
+
+TEST(SearchRoot, StrengthLimitKeepsFullStrengthAt2600) {
+  TestEngine full(KIWIPETE_FEN);
+  full.searchDepth(5);
+  TestEngine limited(KIWIPETE_FEN);
+  strengthElo = 2600;
+  strengthLimited = 1;
+  limited.searchDepth(5);
+  EXPECT_EQ(full->nodes, limited->nodes);
+  EXPECT_EQ(full->lastBestMove, limited->lastBestMove);
+  strengthLimited = 0;
+}
+
+TEST(SearchRoot, NodeCountsAreReproducible) {
+  // A signature of the whole search: it changes when the search, the move
+  // order or the evaluation changes, and must not change from run to run.
+  u64 counts[2][2];
+  for (int run = 0; run < 2; run++) {
+    const char* fens[2] = {START_FEN, KIWIPETE_FEN};
+    for (int i = 0; i < 2; i++) {
+      TestEngine t(fens[i]);
+      t.searchDepth(7);
+      counts[run][i] = t->nodes;
+    }
+  }
+  EXPECT_EQ(counts[0][0], counts[1][0]);
+  EXPECT_EQ(counts[0][1], counts[1][1]);
+}
+
+TEST(SearchRoot, SortRootLinesByDepthThenScore) {
+  TestEngine t;
+  Engine& e = *t.engine;
+  const int depth[4] = {3, 4, 4, 2};
+  const int score[4] = {90, -10, 20, 500};
+  for (int i = 0; i < 4; i++) {
+    e.rootLines[i].depth = depth[i];
+    e.rootLines[i].pv.count = 1;
+    e.rootLines[i].pv.moves[0].score = score[i];
+    e.rootLines[i].pv.moves[0].move = Move(i + 1);
+  }
+  e.sortRootLines(4);
+  EXPECT_EQ(e.rootLines[0].pv.moves[0].move, 3u);
+  EXPECT_EQ(e.rootLines[1].pv.moves[0].move, 2u);
+  EXPECT_EQ(e.rootLines[2].pv.moves[0].move, 1u);
+  EXPECT_EQ(e.rootLines[3].pv.moves[0].move, 4u);
+}
+
+}  // namespace
