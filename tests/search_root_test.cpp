@@ -15,7 +15,9 @@ void expectMate(const char* fen, int depth, int plies, const char* move) {
   TestEngine t(fen);
   t.searchDepth(depth);
   EXPECT_EQ(t.score(), 32000 - plies) << fen;
-  if (move) EXPECT_EQ(squaresText(t->lastBestMove), move) << fen;
+  if (move) {
+    EXPECT_EQ(squaresText(t->lastBestMove), move) << fen;
+  }
 }
 
 TEST(SearchRoot, FindsMatesWithDistanceScores) {
@@ -48,7 +50,9 @@ TEST(SearchRoot, NodeLimitStopsOnTheCallThatReachesIt) {
     t->nodeLimit = limit;
     t->searching = 1;
     t->searchRoot();
-    if (limit > 1000) EXPECT_EQ(t->nodes, limit);
+    if (limit > 1000) {
+      EXPECT_EQ(t->nodes, limit);
+    }
     // Even a search stopped at once plays a legal move, and only that move.
     ASSERT_NE(t->lastBestMove, 0u) << limit;
     EXPECT_EQ(t->gamePly, 1u);
@@ -75,7 +79,7 @@ TEST(SearchRoot, NoLegalMoveReturnsWithoutReport) {
   t->searching = 1;
   t->searchRoot();
   EXPECT_TRUE(t.output.calls.empty());
-  TestEngine m("6Qk/8/6K1/8/8/8/8/8 b - - 0 1");  // mate
+  TestEngine m("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");  // mate
   m.searchDepth(3);
   EXPECT_TRUE(m.output.calls.empty());
 }
@@ -152,7 +156,9 @@ TEST(SearchRoot, MultiPVReportsAllLinesOncePerIterationInOrder) {
       EXPECT_EQ(call.index, i + 1);
       EXPECT_EQ(call.value, d);
       seen[i] = call.move;
-      if (i > 0) EXPECT_GE(c[(d - 1) * 3 + i - 1].score, call.score);
+      if (i > 0) {
+        EXPECT_GE(c[(d - 1) * 3 + i - 1].score, call.score);
+      }
     }
     EXPECT_NE(seen[0], seen[1]);
     EXPECT_NE(seen[1], seen[2]);

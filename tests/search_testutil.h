@@ -75,7 +75,9 @@ struct TestEngine {
     engine->currentOutput = &output;
     strengthElo = 2600;
     strengthLimited = 0;
-    if (fen) EXPECT_TRUE(engine->setFEN(fen)) << fen;
+    if (fen) {
+      EXPECT_TRUE(engine->setFEN(fen)) << fen;
+    }
   }
   ~TestEngine() { engine->releaseTables(); }
 
