@@ -309,3 +309,42 @@ TEST(SearchTree, BoardUnchangedByStoppedSearches) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SearchPoll, LimitsByModeAndCadence) {
+  TestEngine t;
+  Engine& e = *t.engine;
+  e.stopRequest = StopNone;
+  e.pollCounter = 0;
+  e.startTime = {0, 0};  // long ago: any time budget is used up
+  e.timeBudget = 1000;
+  // Node limit: on the very call, not only when the poll is due.
+  e.limitMode = LimitNodes;
+  e.nodeLimit = 100;
+  e.nodes = 99;
+  EXPECT_TRUE(e.pollSearch());
+  e.nodes = 100;
+  e.pondering = 1;  // no limit while pondering
+  EXPECT_TRUE(e.pollSearch());
+  e.pondering = 0;
+  EXPECT_FALSE(e.pollSearch());
+  EXPECT_EQ(e.stopRequest, u32(StopNow));
+  // Depth and infinite searches never stop by themselves.
+  for (u32 mode : {u32(LimitDepth), u32(LimitInfinite)}) {
+    e.stopRequest = StopNone;
+    e.limitMode = mode;
+    e.pollCounter = e.pollInterval - 1;
+    EXPECT_TRUE(e.pollSearch());
+    EXPECT_EQ(e.stopRequest, u32(StopNone));
+  }
+  // Time: read only when the poll is due, every pollInterval calls.
+  e.limitMode = LimitMoveTime;
+  e.pollCounter = 0;
+  for (u32 i = 1; i < e.pollInterval; i++) ASSERT_TRUE(e.pollSearch()) << i;
+  EXPECT_FALSE(e.pollSearch());
+  EXPECT_EQ(e.pollCounter, 0u);
+  EXPECT_EQ(e.stopRequest, u32(StopNow));
+}
+
+}  // namespace
