@@ -50,9 +50,8 @@ TEST(SearchRoot, NodeLimitStopsOnTheCallThatReachesIt) {
     t->nodeLimit = limit;
     t->searching = 1;
     t->searchRoot();
-    if (limit > 1000) {
-      EXPECT_EQ(t->nodes, limit);
-    }
+    // The start position's root ordering finds no capture, so every node counts.
+    EXPECT_EQ(t->nodes, limit);
     // Even a search stopped at once plays a legal move, and only that move.
     ASSERT_NE(t->lastBestMove, 0u) << limit;
     EXPECT_EQ(t->gamePly, 1u);
@@ -104,6 +103,27 @@ TEST(SearchRoot, ReportsEachIterationThenDone) {
   EXPECT_EQ(t->searchPlies[0].moves[0].move, t->lastBestMove);
   EXPECT_EQ(t->searchPlies[0].count, 20u);
   EXPECT_EQ(t->ponderMove, t->rootLines[0].pv.moves[1].move);
+}
+
+TEST(SearchRoot, BoundLinesOnlyFromAspirationPasses) {
+  TestEngine t(KIWIPETE_FEN);
+  t->testSuiteMode = 1;
+  t.searchDepth(9);
+  int exact = 0, bounds = 0, expectDepth = 1;
+  for (const OutputCall& c : t.output.calls) {
+    if (c.what != "pv") continue;
+    EXPECT_EQ(c.value, expectDepth);
+    if (c.bound == BOUND_EXACT) {
+      exact++;
+      expectDepth++;
+    } else {
+      // The window is full below iteration 6, so nothing can fail there.
+      EXPECT_GE(c.value, 6);
+      bounds++;
+    }
+  }
+  EXPECT_EQ(exact, 9);
+  EXPECT_EQ(t.output.count("pv"), exact + bounds);
 }
 
 TEST(SearchRoot, SingleLegalMoveUnderClockStopsAfterFirstIteration) {
