@@ -1,0 +1,249 @@
+// Book builder: SAN replay, the book a set of games gives, and the book built
+// from a real game collection.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/fen.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "book/book.h"
+#include "book/builder.h"
+#include "search/engine.h"
+
+namespace {
+
+std::string tempPath(const char* name) {
+    return "/tmp/tarvok_book_builder_" + std::to_string(getpid()) + "_" + name;
+}
+
+void writeText(const std::string& path, const std::string& text) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}
+
+long fileSize(const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return -1;
+    std::fseek(file, 0, SEEK_END);
+    long size = std::ftell(file);
+    std::fclose(file);
+    return size;
+}
+
+// Square number of a coordinate like "e4".
+int sq(const char* name) { return makeSquare(name[0] - 'a', name[1] - '1'); }
+
+class BookBuilder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        bookClear();
+        engine.reset(new Engine);
+        engine->init(1);
+        engine->newGame();
+    }
+    void TearDown() override {
+        bookClear();
+        for (const std::string& path : paths) std::remove(path.c_str());
+    }
+    std::string path(const char* name) {
+        paths.push_back(tempPath(name));
+        return paths.back();
+    }
+    // Builds a book from PGN text and loads it back into the store.
+    i32 build(const std::string& pgn, i32 depth, i32 minCount) {
+        std::string pgnPath = path("games.pgn"), bookPath = path("book.bin");
+        writeText(pgnPath, pgn);
+        bookClear();  // the builder adds to the store as it finds it
+        i32 result = engine->buildBook(pgnPath.c_str(), bookPath.c_str(), depth, minCount);
+        EXPECT_TRUE(engine->loadBook(bookPath.c_str()));
+        return result;
+    }
+    // The SAN text's move in the engine's position.
+    Move san(const char* text) { return sanToMove(engine->board, text); }
+    // The store entry of the position after these coordinate moves, or null.
+    const BookEntry* entryAfter(const char* moves) {
+        engine->newGame();
+        if (*moves) EXPECT_TRUE(engine->playMoveList(moves));
+        long index = bookFindEntry(engine->board.key);
+        return index < 0 ? nullptr : &bookEntries[index];
+    }
+    std::unique_ptr<Engine> engine;
+    std::vector<std::string> paths;
+};
+
+const char* TWO_GAMES =
+    "[Event \"a\"]\n[Result \"1-0\"]\n\n1. e4 e5 2. Nf3 Nc6 1-0\n\n"
+    "[Event \"b\"]\n[Result \"0-1\"]\n\n1. e4 c5 0-1\n";
+
+TEST_F(BookBuilder, TwoGamesGiveTheirPositionsCountsAndPercentages) {
+    EXPECT_EQ(build(TWO_GAMES, 2, 1), 1);
+    ASSERT_EQ(bookEntries.size(), 2u);
+    const Move e4 = makeMoveValue(sq("e2"), sq("e4"), PAWN, 0, 0, MOVE_DOUBLE);
+    const Move e5 = makeMoveValue(sq("e7"), sq("e5"), PAWN, 0, 0, MOVE_DOUBLE);
+    const Move c5 = makeMoveValue(sq("c7"), sq("c5"), PAWN, 0, 0, MOVE_DOUBLE);
+    const BookEntry* start = entryAfter("");
+    ASSERT_NE(start, nullptr);
+    ASSERT_EQ(start->moveCount, 1u);
+    EXPECT_EQ(start->moves[0].move, e4);
+    EXPECT_EQ(start->moves[0].weight, 2u);
+    EXPECT_EQ(start->moves[0].pctA, 50);
+    EXPECT_EQ(start->moves[0].pctB, 50);
+    const BookEntry* afterE4 = entryAfter("e2e4");
+    ASSERT_NE(afterE4, nullptr);
+    ASSERT_EQ(afterE4->moveCount, 2u);
+    EXPECT_EQ(afterE4->moves[0].move, e5);  // the tie stays in the order of arrival
+    EXPECT_EQ(afterE4->moves[0].pctA, 100);
+    EXPECT_EQ(afterE4->moves[0].pctB, 0);
+    EXPECT_EQ(afterE4->moves[1].move, c5);
+    EXPECT_EQ(afterE4->moves[1].weight, 1u);
+    EXPECT_EQ(afterE4->moves[1].pctB, 100);
+    EXPECT_LT(bookEntries[0].key, bookEntries[1].key);
+    // Only the line of two games passes a count of 2.
+    EXPECT_EQ(build(TWO_GAMES, 2, 2), 1);
+    ASSERT_EQ(bookEntries.size(), 1u);
+    EXPECT_EQ(bookEntries[0].moves[0].move, e4);
+    // Depth 0 collects nothing: a book of no entries.
+    bookClear();
+    std::string pgnPath = path("zero.pgn"), bookPath = path("zero.bin");
+    writeText(pgnPath, TWO_GAMES);
+    EXPECT_EQ(engine->buildBook(pgnPath.c_str(), bookPath.c_str(), 0, 1), 1);
+    EXPECT_EQ(fileSize(bookPath), 12);
+    // The engine is left in the start position.
+    std::unique_ptr<Board> start(new Board);
+    boardSetStart(*start);
+    EXPECT_EQ(engine->board.key, start->key);
+    EXPECT_EQ(engine->gamePly, 0u);
+}
+
+TEST_F(BookBuilder, SanNamesPiecesSquaresAndDisambiguation) {
+    ASSERT_TRUE(engine->setFEN("4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1"));
+    EXPECT_EQ(san("O-O"), makeMoveValue(sq("e1"), sq("h1"), KING, 0, 0, MOVE_CASTLE));
+    EXPECT_EQ(san("O-O-O+"), makeMoveValue(sq("e1"), sq("a1"), KING, 0, 0, MOVE_CASTLE));
+    EXPECT_EQ(san("0-0"), MOVE_NONE);
+    EXPECT_EQ(san("O-O-O-O"), MOVE_NONE);
+    ASSERT_TRUE(engine->setFEN("4k3/8/8/8/8/R7/8/R3K3 w Q - 0 1"));
+    EXPECT_EQ(san("O-O"), MOVE_NONE);  // no such castling move here
+    EXPECT_EQ(san("R1a2"), makeMoveValue(sq("a1"), sq("a2"), ROOK));
+    EXPECT_EQ(san("R3a2"), makeMoveValue(sq("a3"), sq("a2"), ROOK));
+    EXPECT_EQ(san("Ra2"), makeMoveValue(sq("a1"), sq("a2"), ROOK));  // first in generation order
+    ASSERT_TRUE(engine->setFEN("4k3/8/8/8/8/8/8/1N2K1N1 w - - 0 1"));
+    EXPECT_EQ(san("Nbd2"), makeMoveValue(sq("b1"), sq("d2"), KNIGHT));
+    EXPECT_EQ(san("Nd2"), makeMoveValue(sq("b1"), sq("d2"), KNIGHT));
+    EXPECT_EQ(san("Ngf3!?"), makeMoveValue(sq("g1"), sq("f3"), KNIGHT));
+    EXPECT_EQ(san("Nxf3"), makeMoveValue(sq("g1"), sq("f3"), KNIGHT));
+    // A full from-square is read as the target.
+    EXPECT_EQ(san("Ng1f3"), MOVE_NONE);
+    EXPECT_EQ(san("Zf3"), MOVE_NONE);
+    EXPECT_EQ(san("Nf9"), MOVE_NONE);
+    EXPECT_EQ(san(""), MOVE_NONE);
+    EXPECT_EQ(san("Nc4"), MOVE_NONE);
+    // A pinned knight never fits, though it comes first: the other knight is the move.
+    ASSERT_TRUE(engine->setFEN("4r1k1/8/8/1N6/8/8/4N3/4K3 w - - 0 1"));
+    EXPECT_EQ(san("Nd4"), makeMoveValue(sq("b5"), sq("d4"), KNIGHT));
+    EXPECT_EQ(san("Ned4"), MOVE_NONE);
+    EXPECT_TRUE(boardIsConsistent(engine->board));
+}
+
+TEST_F(BookBuilder, SanPawnsCapturesEnPassantAndPromotions) {
+    engine->newGame();
+    EXPECT_EQ(san("e4"), makeMoveValue(sq("e2"), sq("e4"), PAWN, 0, 0, MOVE_DOUBLE));
+    EXPECT_EQ(san("e3"), makeMoveValue(sq("e2"), sq("e3"), PAWN));
+    EXPECT_EQ(san("e5"), MOVE_NONE);
+    ASSERT_TRUE(engine->setFEN("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 2"));
+    const Move ep = san("exd6");
+    EXPECT_TRUE(moveIsEnPassant(ep));
+    EXPECT_EQ(moveCaptured(ep), PAWN);
+    EXPECT_EQ(moveTo(ep), sq("d6"));
+    ASSERT_TRUE(engine->setFEN("3r3k/4P3/8/8/8/8/8/4K3 w - - 0 1"));
+    EXPECT_EQ(san("e8=N"), makeMoveValue(sq("e7"), sq("e8"), PAWN, 0, KNIGHT));
+    EXPECT_EQ(san("exd8=Q+"), makeMoveValue(sq("e7"), sq("d8"), PAWN, ROOK, QUEEN));
+    // Without "=" the letter right behind the square still names the piece.
+    EXPECT_EQ(san("e8R"), makeMoveValue(sq("e7"), sq("e8"), PAWN, 0, ROOK));
+    // A pawn never reaches the last rank unpromoted, nor promotes to a king.
+    EXPECT_EQ(san("e8"), MOVE_NONE);
+    EXPECT_EQ(san("e8+"), MOVE_NONE);
+    EXPECT_EQ(san("e8=K"), MOVE_NONE);
+    EXPECT_EQ(san("e8=x"), MOVE_NONE);
+    ASSERT_TRUE(engine->setFEN("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"));
+    EXPECT_EQ(san("e3=Q"), MOVE_NONE);
+}
+
+TEST_F(BookBuilder, ReplayStopsAtATextThatNamesNoMove) {
+    // Promotions with and without "=".
+    const char* promotions =
+        "[Result \"1-0\"]\n1. e4 d5 2. exd5 c6 3. dxc6 Nf6 4. cxb7 Nbd7 5. bxa8=Q Nb6 1-0\n"
+        "[Result \"1-0\"]\n1. e4 d5 2. exd5 c6 3. dxc6 Nf6 4. cxb7 Nbd7 5. bxa8N Nb6 1-0\n";
+    EXPECT_EQ(build(promotions, 10, 1), 1);
+    const BookEntry* before = entryAfter("e2e4 d7d5 e4d5 c7c6 d5c6 g8f6 c6b7 b8d7");
+    ASSERT_NE(before, nullptr);
+    ASSERT_EQ(before->moveCount, 2u);
+    EXPECT_EQ(before->moves[0].move, makeMoveValue(sq("b7"), sq("a8"), PAWN, ROOK, QUEEN));
+    EXPECT_EQ(before->moves[1].move, makeMoveValue(sq("b7"), sq("a8"), PAWN, ROOK, KNIGHT));
+    ASSERT_NE(entryAfter("e2e4 d7d5 e4d5 c7c6 d5c6 g8f6 c6b7 b8d7 b7a8q"), nullptr);
+    // A broken text ends its line; en passant is stored as the en-passant capture.
+    const char* games =
+        "[Result \"0-1\"]\n1. d4 Nf6 2. Qq4 e6 3. c4 0-1\n"
+        "[Result \"0-1\"]\n1. e4 Nf6 2. e5 d5 3. exd6 e6 0-1\n";
+    bookClear();
+    EXPECT_EQ(build(games, 5, 1), 1);
+    ASSERT_NE(entryAfter("d2d4"), nullptr);
+    EXPECT_EQ(entryAfter("d2d4 g8f6"), nullptr);
+    const BookEntry* epEntry = entryAfter("e2e4 g8f6 e4e5 d7d5");
+    ASSERT_NE(epEntry, nullptr);
+    EXPECT_TRUE(moveIsEnPassant(epEntry->moves[0].move));
+    EXPECT_TRUE(boardIsConsistent(engine->board));
+}
+
+TEST_F(BookBuilder, FailuresAreReported) {
+    std::string pgnPath = path("fail.pgn");
+    writeText(pgnPath, TWO_GAMES);
+    EXPECT_EQ(engine->buildBook(tempPath("missing.pgn").c_str(), path("x.bin").c_str(), 2, 1), 0);
+    // A book file that cannot be created is a failed build.
+    EXPECT_EQ(engine->buildBook(pgnPath.c_str(), "/nonexistent-dir/book.bin", 2, 1), 0);
+}
+
+TEST_F(BookBuilder, BookFromAGameCollectionAnswersFromTheStartPosition) {
+    std::string bookPath = path("games.bin");
+    ASSERT_EQ(engine->buildBook(TARVOK_TEST_DATA "/games.pgn", bookPath.c_str(), 16, 2), 1);
+    ASSERT_TRUE(engine->loadBook(bookPath.c_str()));
+    EXPECT_GT(bookEntries.size(), 500u);
+    for (size_t i = 1; i < bookEntries.size(); i++)
+        ASSERT_LT(bookEntries[i - 1].key, bookEntries[i].key);
+    // Every stored move is a legal move of the position the replay reached:
+    // follow the heaviest move from the start as deep as the book goes.
+    engine->newGame();
+    int plies = 0;
+    while (plies < 20) {
+        engine->rootMoveCount =
+            generateMoves(engine->board, engine->rootMoves, boardInCheck(engine->board));
+        Move move = pickBookMove(*engine);
+        if (move == MOVE_NONE) break;
+        makeMove(engine->board, move);
+        engine->gamePly++;
+        plies++;
+    }
+    EXPECT_GE(plies, 4);
+    EXPECT_TRUE(boardIsConsistent(engine->board));
+    // From the start position the book answers with e4, d4 or another first move of the games.
+    engine->newGame();
+    engine->rootMoveCount = generateMoves(engine->board, engine->rootMoves, false);
+    std::vector<Move> firsts;
+    for (int i = 0; i < 200; i++) {
+        Move move = pickBookMove(*engine);
+        ASSERT_NE(move, MOVE_NONE);
+        bool known = false;
+        for (Move f : firsts) known |= f == move;
+        if (!known) firsts.push_back(move);
+    }
+    EXPECT_GE(firsts.size(), 2u);
+}
+
+}  // namespace
