@@ -71,7 +71,9 @@ protected:
     // The store entry of the position after these coordinate moves, or null.
     const BookEntry* entryAfter(const char* moves) {
         engine->newGame();
-        if (*moves) EXPECT_TRUE(engine->playMoveList(moves));
+        if (*moves) {
+            EXPECT_TRUE(engine->playMoveList(moves));
+        }
         long index = bookFindEntry(engine->board.key);
         return index < 0 ? nullptr : &bookEntries[index];
     }
@@ -117,9 +119,9 @@ TEST_F(BookBuilder, TwoGamesGiveTheirPositionsCountsAndPercentages) {
     EXPECT_EQ(engine->buildBook(pgnPath.c_str(), bookPath.c_str(), 0, 1), 1);
     EXPECT_EQ(fileSize(bookPath), 12);
     // The engine is left in the start position.
-    std::unique_ptr<Board> start(new Board);
-    boardSetStart(*start);
-    EXPECT_EQ(engine->board.key, start->key);
+    std::unique_ptr<Board> initial(new Board);
+    boardSetStart(*initial);
+    EXPECT_EQ(engine->board.key, initial->key);
     EXPECT_EQ(engine->gamePly, 0u);
 }
 
