@@ -79,6 +79,19 @@ int runPerftTool(MainContext& ctx, int argc, char** argv, PerftTool tool) {
   return shutdown(ctx);
 }
 
+// "-buildbook": PGN file, book file, depth and count. The builder's tables
+// are fixed at 32 MB whatever the settings say.
+int runBuildBook(MainContext& ctx, char** argv) {
+  const int count = argumentInt(argv[5]);
+  const int depth = argumentInt(argv[4]);
+  Engine* e = ctx.engine;
+  e->init(32);
+  e->newGame();
+  ctx.infinite = 0;
+  if (!e->buildBook(argv[2], argv[3], depth, count)) return 1;
+  return shutdown(ctx);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,6 +131,7 @@ int main(int argc, char** argv) {
       if (!runPerftSuite(&ctx, argv[2], depth)) return 1;
       return shutdown(ctx);
     }
+    if (strcmp(sw, "-buildbook") == 0 && argc == 6) return runBuildBook(ctx, argv);
     PerftTool tool = nullptr;
     if (strcmp(sw, "-perftd") == 0) tool = perftd;
     if (strcmp(sw, "-perft") == 0) tool = perft;
