@@ -1,0 +1,15 @@
+#pragma once
+// Evaluation suite ("-evalsuite"): the static evaluation of every position
+// of a FEN list, with the evaluation speed.
+
+struct MainContext;
+class Engine;
+
+// Prints "<line> ; eval <score>" for every accepted FEN line of `fileName`,
+// then the time and speed. Returns false, printing nothing, when the file
+// cannot be opened.
+bool evalSuite(Engine& engine, const char* fileName);
+
+// "-evalsuite": engine set-up, the suite, table release. Returns false when
+// the file cannot be opened.
+bool runEvalSuite(MainContext* context, const char* fileName);

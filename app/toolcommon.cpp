@@ -1,0 +1,59 @@
+#include "app/toolcommon.h"
+
+#include <sys/time.h>
+
+#include "app/context.h"
+#include "search/engine.h"
+
+// Reads one line, bounded, skipping the rest of an overlong line.
+bool readToolLine(FILE* file, char* buffer) {
+  size_t length = 0;
+  int c = fgetc(file);
+  if (c == EOF) {
+    buffer[0] = '\0';
+    return false;
+  }
+  while (c != EOF && c != '\n') {
+    // Keep room for the line end and the terminating zero.
+    if (length < TOOL_LINE_SIZE - 2) buffer[length++] = static_cast<char>(c);
+    c = fgetc(file);
+  }
+  buffer[length++] = '\n';
+  buffer[length] = '\0';
+  return true;
+}
+
+// Blanks out control characters and bytes outside 7-bit ASCII in place.
+void blankControlCharacters(char* text) {
+  for (; *text; ++text) {
+    const unsigned char c = static_cast<unsigned char>(*text);
+    if (c < 32 || c > 127) *text = ' ';
+  }
+}
+
+// Current wall-clock time in microseconds.
+double wallClockMicroseconds() {
+  timeval now;
+  gettimeofday(&now, nullptr);
+  return static_cast<double>(now.tv_sec) * 1000000.0 + static_cast<double>(now.tv_usec);
+}
+
+// count * 1e6 / elapsed, through single precision as the perft speed lines do.
+int ratePerSecond(unsigned long long count, double elapsed) {
+  if (elapsed <= 0.0) elapsed = 16000.0;
+  const double rate = static_cast<double>(count * 1000000ULL) / elapsed;
+  const float narrowed = static_cast<float>(rate);
+  // Out-of-range conversions to int are undefined; clamp instead.
+  if (!(narrowed < 2147483647.0f)) return 2147483647;
+  return static_cast<int>(narrowed);
+}
+
+// Builds the tables and a fresh game for a list tool.
+void startToolEngine(MainContext* context) {
+  Engine& engine = *context->engine;
+  engine.init(context->Hash);
+  engine.newGame();
+  context->infinite = 0;
+  engine.limitMode = LimitMoveTime;
+  engine.moveTime = 10000000;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Line input, timing and engine set-up shared by the command-line tools that
+// read lists of positions (test suite, evaluation suite, FEN check, SEE test).
+
+#include <cstddef>
+#include <cstdio>
+
+struct MainContext;
+
+// A tool line holds up to 255 characters and its terminating zero.
+constexpr size_t TOOL_LINE_SIZE = 256;
+
+// Reads one line of `file` into `buffer` (TOOL_LINE_SIZE bytes): the text of
+// the line, cut after 254 characters, always followed by one "\n". The rest of
+// a longer line is skipped, so a long line stays one line. Returns false at
+// end of file when nothing was read.
+bool readToolLine(FILE* file, char* buffer);
+
+// Replaces every character below 32 and every byte above 127 by a blank.
+void blankControlCharacters(char* text);
+
+// Microseconds on the wall clock.
+double wallClockMicroseconds();
+
+// count per second over `elapsed` microseconds, truncated like the other
+// speed lines; an elapsed time of 0 counts as 16000 microseconds.
+int ratePerSecond(unsigned long long count, double elapsed);
+
+// Engine set-up of the list tools: tables with the configured hash size, a
+// new game, no infinite analysis, 10 seconds per move.
+void startToolEngine(MainContext* context);
