@@ -7,7 +7,11 @@
 #include <new>
 
 #include "app/context.h"
+#include "app/evalsuite.h"
+#include "app/fencheck.h"
 #include "app/perfttools.h"
+#include "app/seetest.h"
+#include "app/testsuite.h"
 #include "protocol/linewriter.h"
 #include "search/engine.h"
 
@@ -126,11 +130,20 @@ int main(int argc, char** argv) {
       printHelp(ctx);
       return shutdown(ctx);
     }
+    if (strcmp(sw, "-testsuite") == 0 && (argc == 3 || argc == 4)) {
+      const float seconds = argc == 4 ? static_cast<float>(strtod(argv[3], nullptr)) : 5.0f;
+      if (!runTestSuite(&ctx, argv[2], seconds)) return 1;
+      return shutdown(ctx);
+    }
     if (strcmp(sw, "-perftsuite") == 0 && (argc == 3 || argc == 4)) {
       const int depth = argc == 4 ? argumentInt(argv[3]) : 1;
       if (!runPerftSuite(&ctx, argv[2], depth)) return 1;
       return shutdown(ctx);
     }
+    // The list tools release the tables themselves, also after a file that does not open.
+    if (strcmp(sw, "-evalsuite") == 0 && argc == 3) return runEvalSuite(&ctx, argv[2]) ? shutdown(ctx) : 1;
+    if (strcmp(sw, "-checkfensuite") == 0 && argc == 3) return runCheckFenSuite(&ctx, argv[2]) ? shutdown(ctx) : 1;
+    if (strcmp(sw, "-testsee") == 0 && argc == 3) return runSeeTest(&ctx, argv[2]) ? shutdown(ctx) : 1;
     if (strcmp(sw, "-buildbook") == 0 && argc == 6) return runBuildBook(ctx, argv);
     PerftTool tool = nullptr;
     if (strcmp(sw, "-perftd") == 0) tool = perftd;

@@ -2,7 +2,7 @@
 
 // Appends one character, keeping the text terminated and in bounds.
 static void appendChar(char* out, size_t& length, char c) {
-  if (length + 1 < SAN_TEXT_SIZE) {
+  if (length + 1 < SAN_BUFFER_SIZE) {
     out[length++] = c;
     out[length] = '\0';
   }

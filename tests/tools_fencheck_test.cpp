@@ -49,7 +49,7 @@ TEST(ToolsFenCheck, RejectsImplausibleLines) {
   EXPECT_FALSE(plausible("4k3/8/8/8/8/8/8/4K3 w - - " + std::string(31, '1') + " 1"));
   // Nine pawns, ten knights, a rank of nine squares, a ninth rank.
   EXPECT_FALSE(plausible("4k3/pppppppp/p7/8/8/8/8/4K3 w - - 0 1"));
-  EXPECT_FALSE(plausible("nnnnknnn/nn6/8/8/8/8/8/4K3 w - - 0 1"));
+  EXPECT_FALSE(plausible("nnnnknnn/nnn5/8/8/8/8/8/4K3 w - - 0 1"));
   EXPECT_FALSE(plausible("4k3/8/8/8/8/8/8/4K4 w - - 0 1"));
   EXPECT_FALSE(plausible("4k3/8/8/8/8/8/8/4K3/8 w - - 0 1"));
   // Bad side letter, X-FEN castling letters, text that is no FEN.

@@ -48,7 +48,7 @@ class ToolsSan : public ::testing::Test {
       makeMove(board, m);
       if (boardInCheck(board)) marked |= countLegalMoves(board) == 0 ? MOVE_MARK_MATE : MOVE_MARK_CHECK;
       unmakeMove(board, m);
-      char text[SAN_TEXT_SIZE];
+      char text[SAN_BUFFER_SIZE];
       moveToSan(marked, legal, n, text);
       return text;
     }
