@@ -2,6 +2,7 @@
 // budgets, MultiPV, pondering end steps, reports and their order.
 #include <gtest/gtest.h>
 
+#include "book/book.h"
 #include "search/root.h"
 #include "search_testutil.h"
 
@@ -325,6 +326,35 @@ TEST(SearchRoot, NodeCountSignature) {
     }
   EXPECT_EQ(total[0], total[1]);
   EXPECT_EQ(total[0], 41987u + 373910u + 97551u) << "search signature changed: " << total[0];
+}
+
+TEST(SearchRoot, BookMoveIsPlayedWithoutSearch) {
+  TestEngine t;
+  Board before = t->board;
+  Move e4 = makeMoveValue(12, 28, PAWN, 0, 0, MOVE_DOUBLE);
+  bookClear();
+  bookAddMove(t->board.key, e4, 5, 0, 0);
+  bookSort();
+  t->bookOn = 1;
+  t->bookPlyLimit = 20;
+  // Even after an aborted search the book move is played and reported normally.
+  t->stopRequest = StopAbort;
+  t->nodes = 12345;
+  t.searchDepth(6);
+  ASSERT_EQ(t.output.calls.size(), 1u);
+  EXPECT_EQ(t.output.calls[0].what, "done");
+  EXPECT_EQ(t.output.calls[0].value, 1);
+  EXPECT_EQ(t->lastBestMove, e4);
+  EXPECT_EQ(t->nodes, 0u);
+  EXPECT_EQ(t->depthReached, 1u);
+  EXPECT_EQ(t->gamePly, 1u);
+  // Past the ply limit the search runs.
+  t->takeBack();
+  EXPECT_TRUE(boardSamePosition(before, t->board));
+  t->gamePly = 20;
+  t.searchDepth(2);
+  EXPECT_GT(t->nodes, 0u);
+  bookClear();
 }
 
 TEST(SearchRoot, SortRootLinesByDepthThenScore) {
