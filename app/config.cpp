@@ -1,0 +1,84 @@
+#include "app/config.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+const char* const INI_FILE_NAME = "tarvok.ini";
+
+namespace {
+
+constexpr int INI_TEXT = 1024;
+
+// Cuts text at its first control byte or non-ASCII byte (line ends, tabs,
+// carriage returns of files written on other systems).
+void cutAtControl(char* text) {
+    for (char* p = text; *p; ++p) {
+        unsigned char c = (unsigned char)*p;
+        if (c < 32 || c >= 128) {
+            *p = 0;
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+// Looks key up in section [Engine]; the file is read anew for every lookup.
+int readIniString(const char* key, char* value) {
+    FILE* file = fopen(INI_FILE_NAME, "r");
+    if (!file) return 0;
+
+    char line[INI_TEXT];
+    char section[INI_TEXT];
+    section[0] = 0;
+    while (fgets(line, sizeof line, file)) {
+        // 1. A longer line arrives in pieces; each piece counts as a line.
+        cutAtControl(line);
+        size_t length = strlen(line);
+        if (length == 0) continue;
+
+        // 2. Header: the name lies between "[" and the last character. Only
+        //    "Engine" opens the settings; other headers (and a bare "[")
+        //    change nothing, so [Engine] stays open across them.
+        if (line[0] == '[') {
+            if (length >= 2 && length - 2 == 6 && strncmp(line + 1, "Engine", 6) == 0)
+                snprintf(section, sizeof section, "%s", "Engine");
+            continue;
+        }
+
+        // 3. Key line, counted only inside [Engine]; the key is taken exactly.
+        if (strcmp(section, "Engine") != 0) continue;
+        char* equals = strchr(line, '=');
+        if (!equals) continue;
+        *equals = 0;
+        if (strcmp(line, key) == 0) {
+            snprintf(value, INI_TEXT, "%s", equals + 1);
+            fclose(file);
+            return 1;
+        }
+    }
+    fclose(file);
+    return 0;
+}
+
+// Reads key as an integer: leading blanks skipped, optional sign, digits up
+// to the first other character; no digits give 0, huge values saturate.
+int readIniInt(const char* key, int* value) {
+    char text[INI_TEXT];
+    if (!readIniString(key, text)) return 0;
+    const char* p = text;
+    while (*p == ' ') ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = (*p++ == '-');
+    long long n = 0;
+    while (*p >= '0' && *p <= '9') {
+        if (n < (long long)INT_MAX + 1) n = n * 10 + (*p - '0');
+        ++p;
+    }
+    if (negative) n = -n;
+    if (n > INT_MAX) n = INT_MAX;
+    if (n < INT_MIN) n = INT_MIN;
+    *value = (int)n;
+    return 1;
+}

@@ -1,0 +1,100 @@
+#include "protocol/protocol.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+Protocol::~Protocol() {
+    engine = nullptr;
+    context = nullptr;
+}
+
+// The base protocol accepts every line and does nothing.
+bool Protocol::handleLine(const char*) {
+    return true;
+}
+
+// Appends a bounded copy of line; false when the queue is full.
+bool LineQueue::push(const char* line) {
+    if (count == CAPACITY) return false;
+    int slot = (head + count) % CAPACITY;
+    snprintf(lines[slot], LINE_BUFFER_SIZE, "%s", line);
+    ++count;
+    return true;
+}
+
+// Takes the oldest line; false when the queue is empty.
+bool LineQueue::pop(char* out) {
+    if (count == 0) return false;
+    memcpy(out, lines[head], LINE_BUFFER_SIZE);
+    head = (head + 1) % CAPACITY;
+    --count;
+    return true;
+}
+
+// Reads one line (at most 4095 characters) and cuts its first newline.
+int readInputLine(char* buffer) {
+    if (!fgets(buffer, LINE_BUFFER_SIZE, stdin)) return 0;
+    char* newline = strchr(buffer, '\n');
+    if (newline) *newline = 0;
+    return 1;
+}
+
+// Reads a waiting line during a search and hands it to the current protocol.
+void pollProtocolInput(MainContext* context, bool holdInput) {
+    if (!context || !context->lineBuffer || holdInput || context->quit) return;
+    Protocol* protocol = context->protocol;
+    if (!protocol) return;
+
+    // The GUI is gone: end like "quit" so the search stops and the program
+    // shuts down instead of polling a closed input for ever.
+    if (!readInputLine(context->lineBuffer)) {
+        if (!protocol->handleLine("quit")) context->quit = 1;
+        return;
+    }
+    if (context->lineBuffer[0] && !protocol->handleLine(context->lineBuffer)) context->quit = 1;
+}
+
+// Reads a saturated base-10 integer.
+long long parseInteger(const char* text) {
+    const char* p = text;
+    while (*p == ' ') ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = (*p++ == '-');
+    long long n = 0;
+    while (*p >= '0' && *p <= '9') {
+        if (n <= (LLONG_MAX - 9) / 10) n = n * 10 + (*p - '0');
+        ++p;
+    }
+    return negative ? -n : n;
+}
+
+// Copies one blank-delimited word, bounded by size.
+void copyWord(const char* text, char* out, int size) {
+    int n = 0;
+    while (text[n] && text[n] != ' ' && n < size - 1) {
+        out[n] = text[n];
+        ++n;
+    }
+    out[n] = 0;
+}
+
+// The search looks at the clock only every few thousand nodes and then has
+// to unwind and print; this much of a fixed move time is kept in reserve.
+static constexpr long long FIXED_TIME_MARGIN_US = 20000;
+
+// Fixed move time in microseconds with the safety margin taken off.
+u32 fixedMoveTime(long long milliseconds) {
+    if (milliseconds <= 0) return 1000;
+    if (milliseconds > 4000000LL) milliseconds = 4000000LL;
+    long long us = milliseconds * 1000;
+    long long margin = us / 4 < FIXED_TIME_MARGIN_US ? us / 4 : FIXED_TIME_MARGIN_US;
+    return (u32)(us - margin);
+}
+
+// Clock value in milliseconds, with an expired clock as 0.
+u32 clockMilliseconds(long long milliseconds) {
+    if (milliseconds < 0) return 0;
+    if (milliseconds > 4294967295LL) return 4294967295U;
+    return (u32)milliseconds;
+}

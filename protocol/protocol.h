@@ -1,0 +1,73 @@
+#pragma once
+
+#include "protocol/context.h"
+
+class Engine;
+
+// Base of the three protocol classes: turns input lines into actions on the
+// engine. Exactly one protocol object is current (MainContext::protocol).
+class Protocol {
+public:
+    Protocol(Engine* engineIn, MainContext* contextIn) : engine(engineIn), context(contextIn) {}
+    virtual ~Protocol();
+
+    // Makes this protocol's output object the engine's current output.
+    virtual void attach() {}
+
+    // Handles one input line (without its newline); false means "quit".
+    virtual bool handleLine(const char* line);
+
+    Engine* engine;
+    MainContext* context;
+};
+
+// Lines that arrive during a search but must wait until it has ended
+// (they would change the position, the tables or the search limits under
+// the running search). Kept in arrival order; bounded.
+struct LineQueue {
+    static constexpr int CAPACITY = 8;
+
+    // Appends a copy of line (cut to the buffer); false when full.
+    bool push(const char* line);
+    // Takes the oldest line into out (LINE_BUFFER_SIZE bytes); false when empty.
+    bool pop(char* out);
+    bool empty() const { return count == 0; }
+    bool full() const { return count == CAPACITY; }
+    void clear() { head = count = 0; }
+
+    char lines[CAPACITY][LINE_BUFFER_SIZE];
+    int head = 0;
+    int count = 0;
+};
+
+// Reads one line of at most 4095 characters from standard input into
+// buffer and cuts it at its first newline; 0 at end of input or on error.
+int readInputLine(char* buffer);
+
+// The poll of a running search: when standard input has a line, reads it
+// into the context's line buffer and hands it to the current protocol.
+// The end of input counts as "quit". Nothing is read while holdInput is set.
+void pollProtocolInput(MainContext* context, bool holdInput);
+
+// True when line begins with prefix.
+inline bool lineStartsWith(const char* line, const char* prefix) {
+    while (*prefix)
+        if (*line++ != *prefix++) return false;
+    return true;
+}
+
+// Reads a base-10 integer from text (leading blanks skipped, optional sign,
+// stops at the first non-digit, no digits give 0), saturated to 64 bits.
+long long parseInteger(const char* text);
+
+// Copies the word starting at text (up to the next blank or the end) into
+// out, cut to size - 1 characters.
+void copyWord(const char* text, char* out, int size);
+
+// Microseconds for a fixed time per move of the given milliseconds, less a
+// small margin so that starting, stopping and writing the move fit inside it.
+u32 fixedMoveTime(long long milliseconds);
+
+// Milliseconds left on a clock as the GUI sent them; a clock that has run
+// out (negative) counts as 0, huge values saturate.
+u32 clockMilliseconds(long long milliseconds);

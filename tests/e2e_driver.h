@@ -1,0 +1,218 @@
+#pragma once
+
+// Drives a built program the way a chess GUI does: the program runs as a
+// child process, commands go to its standard input through a pipe, and its
+// replies are read line by line with time-outs, so a hang fails a test
+// instead of blocking the run. Header-only; any test file may include it.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/time.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+class E2eDriver {
+public:
+    E2eDriver() = default;
+    E2eDriver(const E2eDriver&) = delete;
+    E2eDriver& operator=(const E2eDriver&) = delete;
+    ~E2eDriver() { kill(); }
+
+    // Starts program with args (argv[1..]) in directory workDir ("" keeps
+    // the current one); returns false when it could not be started.
+    bool start(const std::string& program, const std::vector<std::string>& args = {},
+               const std::string& workDir = "") {
+        signal(SIGPIPE, SIG_IGN);
+        int toChild[2], fromChild[2];
+        if (pipe(toChild) != 0) return false;
+        if (pipe(fromChild) != 0) {
+            close(toChild[0]);
+            close(toChild[1]);
+            return false;
+        }
+        pid_ = fork();
+        if (pid_ < 0) return false;
+        if (pid_ == 0) {
+            dup2(toChild[0], 0);
+            dup2(fromChild[1], 1);
+            dup2(fromChild[1], 2);
+            close(toChild[0]);
+            close(toChild[1]);
+            close(fromChild[0]);
+            close(fromChild[1]);
+            if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(127);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>(program.c_str()));
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        close(toChild[0]);
+        close(fromChild[1]);
+        in_ = toChild[1];
+        out_ = fromChild[0];
+        fcntl(out_, F_SETFL, fcntl(out_, F_GETFL) | O_NONBLOCK);
+        return true;
+    }
+
+    // Writes one command line (the newline is added).
+    bool send(const std::string& line) { return sendRaw(line + "\n"); }
+
+    // Writes bytes exactly as given.
+    bool sendRaw(const std::string& bytes) {
+        if (in_ < 0) return false;
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = write(in_, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            done += (size_t)n;
+        }
+        return true;
+    }
+
+    // Closes the program's standard input (end of file for it).
+    void closeInput() {
+        if (in_ >= 0) close(in_);
+        in_ = -1;
+    }
+
+    // Next output line within timeoutMs; false on time-out or end of output.
+    bool readLine(std::string& line, int timeoutMs) {
+        long long deadline = nowMs() + timeoutMs;
+        for (;;) {
+            size_t nl = buffer_.find('\n');
+            if (nl != std::string::npos) {
+                line = buffer_.substr(0, nl);
+                buffer_.erase(0, nl + 1);
+                transcript_.push_back(line);
+                return true;
+            }
+            if (eof_) return false;
+            long long left = deadline - nowMs();
+            if (left <= 0) return false;
+            if (!fill((int)left)) continue;
+        }
+    }
+
+    // Reads lines until one starts with prefix; all lines read (the match
+    // last) go to seen when given. False on time-out or end of output.
+    bool waitFor(const std::string& prefix, int timeoutMs, std::vector<std::string>* seen = nullptr,
+                 std::string* match = nullptr) {
+        long long deadline = nowMs() + timeoutMs;
+        std::string line;
+        for (;;) {
+            long long left = deadline - nowMs();
+            if (left <= 0 || !readLine(line, (int)left)) return false;
+            if (seen) seen->push_back(line);
+            if (line.compare(0, prefix.size(), prefix) == 0) {
+                if (match) *match = line;
+                return true;
+            }
+        }
+    }
+
+    // Collects every line that arrives within ms (for "nothing more comes").
+    std::vector<std::string> drain(int ms) {
+        std::vector<std::string> lines;
+        long long deadline = nowMs() + ms;
+        std::string line;
+        for (;;) {
+            long long left = deadline - nowMs();
+            if (left <= 0 || !readLine(line, (int)left)) break;
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    // Waits up to timeoutMs for the program to end; its exit status, or -1
+    // when it had to be killed or did not end normally.
+    int waitExit(int timeoutMs) {
+        if (pid_ <= 0) return exitStatus_;
+        long long deadline = nowMs() + timeoutMs;
+        for (;;) {
+            int status = 0;
+            pid_t r = waitpid(pid_, &status, WNOHANG);
+            if (r == pid_) {
+                pid_ = -1;
+                exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                collectRest();
+                return exitStatus_;
+            }
+            if (nowMs() >= deadline) {
+                kill();
+                return -1;
+            }
+            fill(10);
+        }
+    }
+
+    // Ends the program at once if it still runs.
+    void kill() {
+        closeInput();
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+        if (out_ >= 0) close(out_);
+        out_ = -1;
+    }
+
+    // Every line read so far, for failure messages.
+    std::string transcript() const {
+        std::string all;
+        for (const std::string& l : transcript_) all += "  > " + l + "\n";
+        return all;
+    }
+
+    // Output bytes read but not yet returned as lines.
+    const std::string& pending() const { return buffer_; }
+
+private:
+    static long long nowMs() {
+        struct timeval tv;
+        gettimeofday(&tv, nullptr);
+        return (long long)tv.tv_sec * 1000 + tv.tv_usec / 1000;
+    }
+
+    // Reads what is available within timeoutMs; true when bytes arrived.
+    bool fill(int timeoutMs) {
+        if (out_ < 0) {
+            eof_ = true;
+            return false;
+        }
+        struct pollfd pfd = {out_, POLLIN, 0};
+        int r = poll(&pfd, 1, timeoutMs);
+        if (r <= 0) return false;
+        char chunk[4096];
+        ssize_t n = read(out_, chunk, sizeof chunk);
+        if (n > 0) {
+            buffer_.append(chunk, (size_t)n);
+            return true;
+        }
+        if (n == 0 || (errno != EAGAIN && errno != EINTR)) eof_ = true;
+        return false;
+    }
+
+    void collectRest() {
+        while (!eof_ && fill(50)) {
+        }
+    }
+
+    pid_t pid_ = -1;
+    int in_ = -1;
+    int out_ = -1;
+    bool eof_ = false;
+    int exitStatus_ = -1;
+    std::string buffer_;
+    std::vector<std::string> transcript_;
+};
