@@ -1,5 +1,7 @@
 #include "app/config.h"
 
+#include "app/context.h"
+
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -81,4 +83,17 @@ int readIniInt(const char* key, int* value) {
     if (n < INT_MIN) n = INT_MIN;
     *value = (int)n;
     return 1;
+}
+
+// Looks the five keys up, in this order, when the file opens.
+void readSettingsFile(MainContext* context) {
+    FILE* file = fopen(INI_FILE_NAME, "r");
+    if (!file) return;
+    fclose(file);
+    int value = 0;
+    if (readIniInt("Hash", &value)) context->Hash = (u32)value;
+    if (readIniInt("Book", &value)) context->Book = (u32)value;
+    readIniString("BookFile", context->bookFile);
+    if (readIniInt("UseStrength", &value)) context->UseStrength = (u32)value;
+    if (readIniInt("StrengthELO", &value)) context->StrengthELO = (u32)value;
 }

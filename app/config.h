@@ -13,3 +13,9 @@ int readIniInt(const char* key, int* value);
 
 // Name of the settings file, relative to the working directory.
 extern const char* const INI_FILE_NAME;
+
+struct MainContext;
+
+// Reads the keys Hash, Book, BookFile, UseStrength and StrengthELO into the
+// context when the file is there; a missing key keeps its field.
+void readSettingsFile(MainContext* context);

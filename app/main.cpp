@@ -6,12 +6,17 @@
 #include <cstring>
 #include <new>
 
+#include <csignal>
+
+#include "app/config.h"
 #include "app/context.h"
 #include "app/evalsuite.h"
 #include "app/fencheck.h"
 #include "app/perfttools.h"
 #include "app/seetest.h"
 #include "app/testsuite.h"
+#include "eval/eval.h"
+#include "protocol/console.h"
 #include "protocol/linewriter.h"
 #include "search/engine.h"
 
@@ -53,6 +58,8 @@ int shutdown(MainContext& ctx) {
     if (e->searching) e->stopRequest = StopAbort;
     e->releaseTables();
   }
+  delete ctx.protocol;
+  ctx.protocol = nullptr;
   delete[] ctx.lineBuffer;
   ctx.lineBuffer = nullptr;
   delete ctx.engine;
@@ -62,6 +69,34 @@ int shutdown(MainContext& ctx) {
 
 // Base-10 integer of an argument (0 for text without digits).
 int argumentInt(const char* text) { return int(strtol(text, nullptr, 10)); }
+
+// Reads standard input line by line and hands every line to the current
+// protocol until one answers "quit" or the input ends; then shuts down.
+int runInputLoop(MainContext& ctx) {
+  // 1. The one line buffer.
+  ctx.lineBuffer = new (std::nothrow) char[LINE_BUFFER_SIZE];
+  if (ctx.lineBuffer == nullptr) {
+    fputs("out of memory\n", stderr);
+    return 1;
+  }
+  memset(ctx.lineBuffer, 0, LINE_BUFFER_SIZE);
+  // 2. Unbuffered streams, so every reply leaves at once and the input poll
+  //    of a running search sees exactly what is waiting. A GUI that closes
+  //    its end must not kill the program in the middle of a write.
+  setvbuf(stdin, nullptr, _IONBF, 0);
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  signal(SIGPIPE, SIG_IGN);
+  // 3. Banner.
+  sendLine("Tarvok %s (%s) by Merrowin", "1.8", ctx.buildKind);
+  // 4. Lines; the end of input ends the loop as "quit" would.
+  while (!ctx.quit) {
+    if (!readInputLine(ctx.lineBuffer)) break;
+    if (ctx.lineBuffer[0] == 0) continue;
+    if (!ctx.protocol->handleLine(ctx.lineBuffer)) ctx.quit = 1;
+  }
+  // 5. Shutdown.
+  return shutdown(ctx);
+}
 
 typedef void (*PerftTool)(MainContext*, int);
 
@@ -106,12 +141,19 @@ int main(int argc, char** argv) {
   ctx.StrengthELO = 2600;
   snprintf(ctx.buildKind, sizeof ctx.buildKind, "%s", "64 bits");
   snprintf(ctx.bookFile, sizeof ctx.bookFile, "%s", "tarvokbook-11.bin");
-  // 3. Engine.
+  // 2. Settings file: each key found replaces its default.
+  readSettingsFile(&ctx);
+  // 3. Engine, at full strength.
   ctx.engine = new (std::nothrow) Engine();
   if (ctx.engine == nullptr) {
     fputs("out of memory\n", stderr);
     return 1;
   }
+  strengthElo = 2600;
+  strengthLimited = 0;
+  // 4. The start-up protocol; searches of the tools report through it.
+  ctx.protocol = new ConsoleProtocol(ctx.engine, &ctx);
+  ctx.protocol->attach();
   // 5. Flags.
   ctx.quit = 0;
   ctx.hasPopcount = 0;
@@ -154,6 +196,6 @@ int main(int argc, char** argv) {
       if (status >= 0) return status;
     }
   }
-  // 8. The input loop comes with the protocols.
-  return shutdown(ctx);
+  // 8. The input loop.
+  return runInputLoop(ctx);
 }

@@ -51,10 +51,10 @@ void formatConsoleLine(char* out, int size, double elapsed, int index, int depth
     char boundMark = " -+"[(bound >= 0 && bound <= 2) ? bound : 0];
 
     if (index <= 1)
-        snprintf(out, size, "%2d/%-2u%c %s % 12llu %6d %7s %s", depth, (unsigned)selDepth, boundMark, time,
+        snprintf(out, size, "%2d/%-2u%c %s %12llu %6d %7s %s", depth, (unsigned)selDepth, boundMark, time,
                  (unsigned long long)nodes, rate, score, pv);
     else
-        snprintf(out, size, "       %s % 12llu %6d %7s %s", time, (unsigned long long)nodes, rate, score, pv);
+        snprintf(out, size, "       %s %12llu %6d %7s %s", time, (unsigned long long)nodes, rate, score, pv);
 }
 
 ConsoleOutput::~ConsoleOutput() {

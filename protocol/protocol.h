@@ -1,8 +1,11 @@
 #pragma once
 
-#include "protocol/context.h"
+#include "app/context.h"
 
 class Engine;
+
+// Version text shown in the banner, the help and the protocol names.
+constexpr const char* TARVOK_VERSION = "1.8";
 
 // Base of the three protocol classes: turns input lines into actions on the
 // engine. Exactly one protocol object is current (MainContext::protocol).

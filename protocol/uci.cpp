@@ -34,7 +34,6 @@
 namespace {
 
 constexpr const char* DEFAULT_BOOK_FILE = "tarvokbook-11.bin";
-constexpr const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 // Number after the first blank of line, or -1 when there is no blank.
 bool numberAfterBlank(const char* line, int* value) {
@@ -208,12 +207,10 @@ void UciOutput::searchDone(int stop) {
             engine->movesToGo = 40;
             return;
         }
-        if (context->infinite) {
-            context->infinite = 0;
-            writeBestMove(bestSoFar(engine), 0);
-            return;
-        }
-        writeBestMove(engine->lastBestMove, 0);
+        // "quit": the search played nothing, so its best line so far is
+        // given (lastBestMove may still be the opponent's move).
+        context->infinite = 0;
+        writeBestMove(bestSoFar(engine), 0);
         return;
     }
 
@@ -382,8 +379,8 @@ bool UciProtocol::dispatch(const char* line) {
         return true;
     }
     if (lineStartsWith(line, "printFEN")) {
-        char fen[128];
-        e->getFEN(fen);
+        char fen[FEN_BUFFER_SIZE];
+        e->getFEN(fen, sizeof fen);
         puts(fen);
         return true;
     }

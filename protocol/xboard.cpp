@@ -690,8 +690,8 @@ bool XboardProtocol::dispatch(const char* line) {
         return true;
     }
     if (lineStartsWith(line, "printFEN")) {
-        char fen[128];
-        e->getFEN(fen);
+        char fen[FEN_BUFFER_SIZE];
+        e->getFEN(fen, sizeof fen);
         puts(fen);
         return true;
     }

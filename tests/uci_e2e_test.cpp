@@ -1,0 +1,381 @@
+// UCI sessions driven through pipes, as a GUI drives the engine.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/e2e_driver.h"
+
+namespace {
+
+const int LONG_WAIT = 20000;  // generous: a hang fails, a slow CI machine does not
+
+// Starts the program and completes the UCI handshake.
+void startUci(E2eDriver& d, const char* program = TARVOK_BIN_POPCNT) {
+    ASSERT_TRUE(d.start(program));
+    ASSERT_TRUE(d.send("uci"));
+    ASSERT_TRUE(d.waitFor("uciok", LONG_WAIT)) << d.transcript();
+}
+
+// Waits for the bestmove line and returns it ("" on time-out).
+std::string bestMove(E2eDriver& d, std::vector<std::string>* seen = nullptr, int timeoutMs = LONG_WAIT) {
+    std::string line;
+    if (!d.waitFor("bestmove", timeoutMs, seen, &line)) return "";
+    return line;
+}
+
+// FEN the engine reports for its current position.
+std::string currentFen(E2eDriver& d) {
+    std::string line;
+    d.send("printFEN");
+    d.send("isready");
+    std::vector<std::string> seen;
+    if (!d.waitFor("readyok", LONG_WAIT, &seen)) return "";
+    return seen.size() >= 2 ? seen[seen.size() - 2] : "";
+}
+
+// True when the engine's FEN of its position begins with prefix.
+testing::AssertionResult fenStartsWith(E2eDriver& d, const std::string& prefix) {
+    std::string fen = currentFen(d);
+    if (fen.compare(0, prefix.size(), prefix) == 0) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "FEN " << fen << " does not begin with " << prefix;
+}
+
+long long nowMs() {
+    struct timeval tv;
+    gettimeofday(&tv, nullptr);
+    return (long long)tv.tv_sec * 1000 + tv.tv_usec / 1000;
+}
+
+const std::regex BESTMOVE_RE("bestmove [a-h][1-8][a-h][1-8][nbrq]?( ponder [a-h][1-8][a-h][1-8][nbrq]?)?");
+const std::regex INFO_RE(
+    "info depth \\d+ seldepth \\d+ score (cp|mate) -?\\d+ (upperbound |lowerbound )?time \\d+ nodes \\d+ "
+    "nps \\d+ pv( [a-h][1-8][a-h][1-8][nbrq]?)*");
+
+}  // namespace
+
+// Banner first, then identification, the nine options in order and uciok.
+TEST(UciE2e, HandshakeListsIdentityAndOptions) {
+    for (const char* program : {TARVOK_BIN_POPCNT, TARVOK_BIN_GENERIC}) {
+        E2eDriver d;
+        ASSERT_TRUE(d.start(program));
+        d.send("uci");
+        std::vector<std::string> seen;
+        ASSERT_TRUE(d.waitFor("uciok", LONG_WAIT, &seen)) << d.transcript();
+        const std::vector<std::string> expected = {
+            "Tarvok 1.8 (64 bits) by Merrowin",
+            "id name Tarvok 1.8 64 bits",
+            "id author Merrowin",
+            "option name Hash type spin default 32 min 1 max 8192",
+            "option name Ponder type check default false",
+            "option name OwnBook type check default false",
+            "option name Book File type string default tarvokbook-11.bin",
+            "option name Clear Hash type button",
+            "option name UCI_Chess960 type check default false",
+            "option name MultiPV type spin default 1 min 1 max 32",
+            "option name UCI_LimitStrength type check default false",
+            "option name UCI_Elo type spin default 2600 min 1000 max 2600",
+            "uciok",
+        };
+        EXPECT_EQ(seen, expected);
+        d.send("isready");
+        EXPECT_TRUE(d.waitFor("readyok", LONG_WAIT)) << d.transcript();
+        d.send("quit");
+        EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    }
+}
+
+// position startpos / fen with moves set the board; a later bare startpos resets it.
+TEST(UciE2e, PositionCommandsSetTheBoard) {
+    E2eDriver d;
+    startUci(d);
+    d.send("position startpos moves e2e4 e7e5 g1f3");
+    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1"));
+    d.send("position startpos");
+    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0"));
+    d.send("position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves e1g1 e8d8");
+    EXPECT_TRUE(fenStartsWith(d, "3k4/8/8/8/8/8/8/5RK1 w - -"));
+    // A bad move stops the list; the moves before it stay played.
+    d.send("position startpos moves e2e4 e7e6 e1e3 d2d4");
+    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/4p3/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0"));
+    // A rejected FEN leaves the position alone; garbage is ignored.
+    d.send("position fen 9/8 w - - 0 1");
+    d.send("position nonsense");
+    d.send("go");
+    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/4p3/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0"));
+    d.send("quit");
+    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+}
+
+// Every limit kind ends in one well-formed bestmove after well-formed info lines.
+TEST(UciE2e, GoWithEachLimitAnswersBestmove) {
+    E2eDriver d;
+    startUci(d);
+    const char* cases[][2] = {
+        {"position startpos moves e2e4", "go depth 3"},
+        {"position fen r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3 moves f1b5", "go movetime 150"},
+        {"position startpos", "go wtime 3000 btime 3000 winc 100 binc 100"},
+        {"position startpos moves d2d4", "go btime 2000 wtime 2000 movestogo 5"},
+        {"position startpos", "go nodes 20000"},
+    };
+    for (auto& c : cases) {
+        d.send("ucinewgame");
+        d.send(c[0]);
+        long long start = nowMs();
+        d.send(c[1]);
+        std::vector<std::string> seen;
+        std::string best = bestMove(d, &seen);
+        ASSERT_TRUE(std::regex_match(best, BESTMOVE_RE)) << c[1] << "\n" << d.transcript();
+        for (size_t i = 0; i + 1 < seen.size(); ++i) {
+            if (seen[i].compare(0, 11, "info depth ") == 0 && seen[i].find(" pv") != std::string::npos) {
+                EXPECT_TRUE(std::regex_match(seen[i], INFO_RE)) << seen[i];
+            }
+        }
+        if (std::string(c[1]) == "go movetime 150") {
+            EXPECT_LT(nowMs() - start, 1500) << "movetime overrun";
+        }
+    }
+    d.send("quit");
+    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+}
+
+// Fixed time per move finishes inside the time, with room to spare.
+TEST(UciE2e, MovetimeIsKept) {
+    E2eDriver d;
+    startUci(d);
+    d.send("position startpos moves e2e4 c7c5 g1f3");
+    long long start = nowMs();
+    d.send("go movetime 400");
+    ASSERT_FALSE(bestMove(d).empty()) << d.transcript();
+    long long used = nowMs() - start;
+    EXPECT_LT(used, 400 + 60);  // pipe and scheduling slack only
+    EXPECT_GT(used, 200);
+    d.send("quit");
+    d.waitExit(LONG_WAIT);
+}
+
+// A clock that has run out still gets a legal move, at once.
+TEST(UciE2e, NegativeClockMovesAtOnce) {
+    E2eDriver d;
+    startUci(d);
+    d.send("position startpos moves e2e4");
+    long long start = nowMs();
+    d.send("go wtime -500 btime -20 winc 0 binc 0");
+    EXPECT_TRUE(std::regex_match(bestMove(d), BESTMOVE_RE)) << d.transcript();
+    EXPECT_LT(nowMs() - start, 1500);
+    d.send("quit");
+    d.waitExit(LONG_WAIT);
+}
+
+// Mate or stalemate on the board: "bestmove 0000", and the engine goes on working.
+TEST(UciE2e, NoLegalMoveAnswersNullMove) {
+    E2eDriver d;
+    startUci(d);
+    d.send("position startpos moves f2f3 e7e5 g2g4 d8h4");  // fool's mate
+    d.send("go depth 4");
+    EXPECT_EQ(bestMove(d), "bestmove 0000") << d.transcript();
+    d.send("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");  // stalemate
+    d.send("go wtime 1000 btime 1000");
+    EXPECT_EQ(bestMove(d), "bestmove 0000") << d.transcript();
+    d.send("position startpos");
+    d.send("go depth 2");
+    EXPECT_TRUE(std::regex_match(bestMove(d), BESTMOVE_RE)) << d.transcript();
+    d.send("quit");
+    d.waitExit(LONG_WAIT);
+}
+
+// go infinite runs until stop; isready is answered during the search.
+TEST(UciE2e, InfiniteUntilStopWithIsreadyDuring) {
+    E2eDriver d;
+    startUci(d);
+    d.send("position startpos moves e2e4 e7e5");
+    d.send("go infinite");
+    std::vector<std::string> early = d.drain(400);
+    for (const std::string& l : early) EXPECT_NE(l.compare(0, 8, "bestmove"), 0) << "bestmove before stop";
+    d.send("isready");
+    std::vector<std::string> seen;
+    ASSERT_TRUE(d.waitFor("readyok", 3000, &seen)) << d.transcript();
+    for (const std::string& l : seen) EXPECT_NE(l.compare(0, 8, "bestmove"), 0);
+    d.send("stop");
+    EXPECT_TRUE(std::regex_match(bestMove(d, nullptr, 3000), BESTMOVE_RE)) << d.transcript();
+    // The position is unchanged by an infinite search.
+    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w"));
+    d.send("quit");
+    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+}
+
+// Pondering: ponderhit turns the ponder search into the real one; stop
+// after a miss gives one bestmove; a ponder search that ends by itself
+// waits for ponderhit; an idle stop does nothing.
+TEST(UciE2e, PonderHitMissAndEarlyEnd) {
+    E2eDriver d;
+    startUci(d);
+    d.send("setoption name Ponder value true");
+    d.send("position startpos moves e2e4 e7e5 g1f3 b8c6");
+    d.send("go ponder wtime 2000 btime 2000");
+    for (const std::string& l : d.drain(400)) EXPECT_NE(l.compare(0, 8, "bestmove"), 0) << "bestmove while pondering";
+    d.send("ponderhit");
+    EXPECT_TRUE(std::regex_match(bestMove(d, nullptr, 5000), BESTMOVE_RE)) << d.transcript();
+
+    // Miss: the GUI stops the ponder search and asks for the real position.
+    d.send("position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6");
+    d.send("go ponder wtime 2000 btime 2000");
+    d.drain(200);
+    d.send("stop");
+    EXPECT_TRUE(std::regex_match(bestMove(d, nullptr, 3000), BESTMOVE_RE)) << d.transcript();
+    for (const std::string& l : d.drain(200)) EXPECT_NE(l.compare(0, 8, "bestmove"), 0) << "second bestmove";
+
+    // A ponder search limited to depth 2 ends by itself: nothing until ponderhit.
+    d.send("position startpos moves d2d4 d7d5");
+    d.send("go ponder depth 2");
+    for (const std::string& l : d.drain(500)) EXPECT_NE(l.compare(0, 8, "bestmove"), 0) << "bestmove before ponderhit";
+    d.send("ponderhit");
+    EXPECT_TRUE(std::regex_match(bestMove(d, nullptr, 3000), BESTMOVE_RE)) << d.transcript();
+    d.send("stop");  // idle, nothing waiting: no second answer
+    d.send("isready");
+    std::vector<std::string> seen;
+    ASSERT_TRUE(d.waitFor("readyok", 3000, &seen));
+    EXPECT_EQ(seen.size(), 1u) << d.transcript();
+    d.send("quit");
+    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+}
+
+// quit during a search ends the program promptly.
+TEST(UciE2e, QuitDuringSearch) {
+    E2eDriver d;
+    startUci(d);
+    d.send("position startpos");
+    d.send("go infinite");
+    d.drain(200);
+    long long start = nowMs();
+    d.send("quit");
+    EXPECT_EQ(d.waitExit(5000), 0) << d.transcript();
+    EXPECT_LT(nowMs() - start, 3000);
+}
+
+// The end of input ends the program, idle or searching.
+TEST(UciE2e, EndOfInputEndsTheProgram) {
+    {
+        E2eDriver d;
+        startUci(d);
+        d.closeInput();
+        EXPECT_EQ(d.waitExit(5000), 0);
+    }
+    {
+        E2eDriver d;
+        startUci(d);
+        d.send("go infinite");
+        d.drain(200);
+        d.closeInput();
+        EXPECT_EQ(d.waitExit(5000), 0) << d.transcript();
+    }
+}
+
+// ucinewgame during a search aborts it without a bestmove and starts a new game.
+TEST(UciE2e, NewGameDuringSearch) {
+    E2eDriver d;
+    startUci(d);
+    d.send("position startpos moves e2e4 e7e5");
+    d.send("go infinite");
+    d.drain(200);
+    d.send("ucinewgame");
+    d.send("isready");
+    std::vector<std::string> seen;
+    ASSERT_TRUE(d.waitFor("readyok", 5000, &seen)) << d.transcript();
+    for (const std::string& l : seen) EXPECT_NE(l.compare(0, 8, "bestmove"), 0);
+    for (const std::string& l : d.drain(300)) EXPECT_NE(l.compare(0, 8, "bestmove"), 0);
+    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0"));
+    // A "go" during a search starts nothing; "position" waits for the search.
+    d.send("go infinite");
+    d.drain(100);
+    d.send("go depth 1");
+    d.send("position startpos moves g1f3");
+    d.send("stop");
+    std::string best = bestMove(d, nullptr, 3000);
+    EXPECT_TRUE(std::regex_match(best, BESTMOVE_RE)) << d.transcript();
+    for (const std::string& l : d.drain(300)) EXPECT_NE(l.compare(0, 8, "bestmove"), 0) << "second search";
+    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr"));
+    EXPECT_NE(currentFen(d).find(" b KQkq"), std::string::npos);
+    d.send("quit");
+    d.waitExit(LONG_WAIT);
+}
+
+// MultiPV 3 reports three numbered lines per iteration, best first.
+TEST(UciE2e, MultiPvReportsNumberedLines) {
+    E2eDriver d;
+    startUci(d);
+    d.send("setoption name MultiPV value 3");
+    d.send("position startpos");
+    d.send("go depth 3");
+    std::vector<std::string> seen;
+    ASSERT_FALSE(bestMove(d, &seen).empty()) << d.transcript();
+    int counts[4] = {0, 0, 0, 0};
+    for (const std::string& l : seen)
+        for (int i = 1; i <= 3; ++i)
+            if (l.compare(0, 15, "info multipv " + std::to_string(i) + " ") == 0) ++counts[i];
+    EXPECT_GE(counts[1], 1);
+    EXPECT_EQ(counts[1], counts[2]);
+    EXPECT_EQ(counts[1], counts[3]);
+    d.send("quit");
+    d.waitExit(LONG_WAIT);
+}
+
+// Castling is written king-to-destination in standard chess and
+// king-to-rook with UCI_Chess960; both forms are read back.
+TEST(UciE2e, Chess960CastlingNotation) {
+    E2eDriver d;
+    startUci(d);
+    d.send("setoption name MultiPV value 32");
+    for (int chess960 = 0; chess960 <= 1; ++chess960) {
+        d.send(std::string("setoption name UCI_Chess960 value ") + (chess960 ? "true" : "false"));
+        d.send("position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1");
+        d.send("go depth 1");
+        std::vector<std::string> seen;
+        ASSERT_FALSE(bestMove(d, &seen).empty()) << d.transcript();
+        bool sawCastling = false;
+        for (const std::string& l : seen) {
+            if (l.find(" pv e1g1") != std::string::npos) {
+                EXPECT_EQ(chess960, 0) << l;
+                sawCastling = true;
+            }
+            if (l.find(" pv e1h1") != std::string::npos) {
+                EXPECT_EQ(chess960, 1) << l;
+                sawCastling = true;
+            }
+        }
+        EXPECT_TRUE(sawCastling) << d.transcript();
+        d.send(std::string("position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves ") + (chess960 ? "e1h1" : "e1g1"));
+        EXPECT_TRUE(fenStartsWith(d, "4k3/8/8/8/8/8/8/5RK1")) << chess960;
+    }
+    // Chess960 start position with castling rights named by rook files.
+    d.send("position fen bqnbrkrn/pppppppp/8/8/8/8/PPPPPPPP/BQNBRKRN w GEge - 0 1 moves h1g3");
+    EXPECT_TRUE(fenStartsWith(d, "bqnbrkrn/pppppppp/8/8/8/6N1/PPPPPPPP/BQNBRKR1 b"));
+    d.send("quit");
+    d.waitExit(LONG_WAIT);
+}
+
+// Strength options are accepted and searches still answer; unknown or
+// malformed options and commands are ignored without a reply.
+TEST(UciE2e, StrengthAndMalformedOptions) {
+    E2eDriver d;
+    startUci(d);
+    d.send("setoption name UCI_LimitStrength value true");
+    d.send("setoption name UCI_Elo value 999");
+    d.send("setoption name Hash value 16");
+    d.send("setoption name Clear Hash");
+    d.send("setoption name Nonsense value 3");
+    d.send("setoption name MultiPV 3");
+    d.send("setoption Hash value 8");
+    d.send("debug on");
+    d.send("unknowncommand");
+    d.send("position startpos");
+    d.send("go depth 2");
+    std::vector<std::string> seen;
+    EXPECT_TRUE(std::regex_match(bestMove(d, &seen), BESTMOVE_RE)) << d.transcript();
+    for (const std::string& l : seen) EXPECT_NE(l.compare(0, 13, "info multipv "), 0) << "malformed MultiPV taken: " << l;
+    d.send("setoption name OwnBook value true");  // no book file here
+    EXPECT_TRUE(d.waitFor("info string book file not found", 3000)) << d.transcript();
+    d.send("quit");
+    d.waitExit(LONG_WAIT);
+}
