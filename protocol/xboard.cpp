@@ -182,6 +182,7 @@ void XboardOutput::searchDone(int stop) {
             if (!e->playMoveString(p->lastMove)) return;
             if (!p->force && countLegalMoves(e->board) > 0) {
                 e->movesToGo = context->movesLeft;
+                p->setClocksForSideToMove();
                 p->queueSearch(SearchThink);
             }
             return;
@@ -239,6 +240,16 @@ void XboardProtocol::attach() {
 // stands on the board the engine is the side to move.
 int XboardProtocol::engineColour() const {
     return ponderMovePlayed ? engine->board.side : 1 - engine->board.side;
+}
+
+// Puts the last "time" and "otim" values on the clocks of the engine (the
+// side to move when it is asked to play) and of its opponent. "time" comes
+// before the opponent's move, and also before a "go" with the engine to
+// move, so its colour is only known here.
+void XboardProtocol::setClocksForSideToMove() {
+    int side = engine->board.side;
+    if (engineTime >= 0) engine->clock[side] = (float)engineTime;
+    if (opponentTime >= 0) engine->clock[1 - side] = (float)opponentTime;
 }
 
 // Handles a line; searches and the lines held back during them run here,
@@ -393,6 +404,7 @@ void XboardProtocol::opponentMove(const char* line) {
         if (countLegalMoves(e->board) == 0 || force) return;
         e->pondering = 0;
         e->movesToGo = context->movesLeft;
+        setClocksForSideToMove();
         queueSearch(SearchThink);
         return;
     }
@@ -403,6 +415,7 @@ void XboardProtocol::opponentMove(const char* line) {
     if (!e->playMoveString(line)) return;
     e->pondering = 0;
     if (countLegalMoves(e->board) == 0 || force) return;
+    setClocksForSideToMove();
     queueSearch(SearchThink);
 }
 
@@ -436,6 +449,7 @@ void XboardProtocol::level(const char* line) {
     e->clock[e->board.side] = (float)clockMilliseconds((long long)ms);
     e->limitMode = LimitClock;
     e->increment[0] = e->increment[1] = (i32)(incrementSeconds * 1000.0);
+    engineTime = opponentTime = -1;
     if (analyzing) savedLimitMode = e->limitMode;
 }
 
@@ -486,6 +500,7 @@ void XboardProtocol::newGameReset() {
     e->movesToGo = 40;
     force = 0;
     e->chess960 = 0;
+    engineTime = opponentTime = -1;
     afterPositionChange();
 }
 
@@ -504,11 +519,15 @@ bool XboardProtocol::dispatch(const char* line) {
         return true;
     }
     if (lineStartsWith(line, "time ")) {
-        if (numberAfterBlank(line, &n)) e->clock[engineColour()] = (float)clockMilliseconds(n * 10);
+        if (!numberAfterBlank(line, &n)) return true;
+        engineTime = clockMilliseconds(n * 10);
+        e->clock[engineColour()] = (float)engineTime;
         return true;
     }
     if (lineStartsWith(line, "otim ")) {
-        if (numberAfterBlank(line, &n)) e->clock[1 - engineColour()] = (float)clockMilliseconds(n * 10);
+        if (!numberAfterBlank(line, &n)) return true;
+        opponentTime = clockMilliseconds(n * 10);
+        e->clock[1 - engineColour()] = (float)opponentTime;
         return true;
     }
     if (strcmp(line, ".") == 0) return true;
@@ -528,6 +547,7 @@ bool XboardProtocol::dispatch(const char* line) {
         }
         force = 0;
         e->pondering = 0;
+        setClocksForSideToMove();
         queueSearch(SearchThink);
         return true;
     }

@@ -54,6 +54,9 @@ public:
     u32 searchQueued = 0;     // a search is due once the current line is done
     u32 queuedKind = SearchThink;
     u32 doneCalled = 0;       // the last search reported its end
+    // The last "time" and "otim" values in milliseconds; -1 until received.
+    long long engineTime = -1;
+    long long opponentTime = -1;
 
     // Lines that wait for the running search to end.
     LineQueue deferred;
@@ -63,6 +66,9 @@ public:
         searchQueued = 1;
         queuedKind = kind;
     }
+
+    // Puts the last "time"/"otim" values on the side to move's clocks.
+    void setClocksForSideToMove();
 
 private:
     bool dispatch(const char* line);

@@ -1,0 +1,335 @@
+// xboard sessions driven through pipes, as xboard drives the engine.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/e2e_driver.h"
+
+namespace {
+
+const int LONG_WAIT = 20000;
+
+const char* FEATURES =
+    "feature setboard=1 myname=\"Tarvok 1.8 64 bits\" analyze=1 ping=1 draw=0 sigint=0 "
+    "variants=\"normal,fischerandom\" done=1 colors=0";
+const std::regex MOVE_RE("move [a-h][1-8][a-h][1-8][nbrq]?");
+const std::regex THINKING_RE("-?\\d+ -?\\d+ \\d+ \\d+( [a-h][1-8][a-h][1-8][nbrq]?)*");
+
+// Starts the program and completes the handshake and a new game.
+void startXboard(E2eDriver& d, const char* program = TARVOK_BIN_POPCNT) {
+    ASSERT_TRUE(d.start(program));
+    d.send("xboard");
+    d.send("protover 2");
+    ASSERT_TRUE(d.waitFor("feature", LONG_WAIT)) << d.transcript();
+    d.send("new");
+}
+
+// Sends ping n and collects every line up to the pong.
+std::vector<std::string> sync(E2eDriver& d, int n = 1, int timeoutMs = LONG_WAIT) {
+    std::vector<std::string> seen;
+    d.send("ping " + std::to_string(n));
+    if (!d.waitFor("pong " + std::to_string(n), timeoutMs, &seen)) seen.push_back("<no pong>");
+    return seen;
+}
+
+// The engine's FEN of its position (debug command).
+std::string currentFen(E2eDriver& d) {
+    d.send("printFEN");
+    std::vector<std::string> seen = sync(d, 99);
+    return seen.size() >= 2 ? seen[seen.size() - 2] : "";
+}
+
+testing::AssertionResult fenStartsWith(E2eDriver& d, const std::string& prefix) {
+    std::string fen = currentFen(d);
+    if (fen.compare(0, prefix.size(), prefix) == 0) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "FEN " << fen << " does not begin with " << prefix << "\n" << d.transcript();
+}
+
+int countPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
+    int n = 0;
+    for (const std::string& l : lines)
+        if (l.compare(0, prefix.size(), prefix) == 0) ++n;
+    return n;
+}
+
+long long nowMs() {
+    struct timeval tv;
+    gettimeofday(&tv, nullptr);
+    return (long long)tv.tv_sec * 1000 + tv.tv_usec / 1000;
+}
+
+}  // namespace
+
+// xboard and protover 2 give the feature line; ping is answered.
+TEST(XboardE2e, HandshakeAndPing) {
+    for (const char* program : {TARVOK_BIN_POPCNT, TARVOK_BIN_GENERIC}) {
+        E2eDriver d;
+        ASSERT_TRUE(d.start(program));
+        d.send("xboard");
+        d.send("protover 2");
+        std::vector<std::string> seen;
+        ASSERT_TRUE(d.waitFor("feature", LONG_WAIT, &seen)) << d.transcript();
+        ASSERT_EQ(seen.size(), 2u);
+        EXPECT_EQ(seen[0], "Tarvok 1.8 (64 bits) by Merrowin");
+        EXPECT_EQ(seen[1], FEATURES);
+        d.send("accepted setboard");
+        d.send("ping 7");
+        EXPECT_TRUE(d.waitFor("pong 7", LONG_WAIT)) << d.transcript();
+        d.send("quit");
+        EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    }
+}
+
+// new, force, moves, go: the engine moves for the side to move, thinks
+// with post and keeps quiet with nopost, and answers the opponent's moves.
+TEST(XboardE2e, ForceMovesGoAndPosting) {
+    E2eDriver d;
+    startXboard(d);
+    d.send("sd 3");
+    d.send("force");
+    d.send("e2e4");
+    d.send("e7e5");
+    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w"));
+    d.send("post");
+    d.send("go");
+    std::vector<std::string> seen;
+    std::string move;
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, &seen, &move)) << d.transcript();
+    EXPECT_TRUE(std::regex_match(move, MOVE_RE)) << move;
+    int thinking = 0;
+    for (size_t i = 0; i + 1 < seen.size(); ++i)
+        if (std::regex_match(seen[i], THINKING_RE)) ++thinking;
+    EXPECT_EQ(thinking, 3) << d.transcript();
+    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/"));  // the engine's move was played
+    EXPECT_NE(currentFen(d).find(" b KQkq"), std::string::npos);
+
+    d.send("nopost");
+    d.send("a7a6");
+    seen.clear();
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, &seen, &move)) << d.transcript();
+    EXPECT_EQ(seen.size(), 1u) << d.transcript();
+    EXPECT_TRUE(std::regex_match(move, MOVE_RE)) << move;
+
+    // Force mode: moves are played, no reply; an illegal move changes nothing.
+    d.send("force");
+    d.send("b7b6");
+    d.send("e1e5");
+    std::vector<std::string> quiet = sync(d, 3);
+    EXPECT_EQ(countPrefix(quiet, "move"), 0) << d.transcript();
+    EXPECT_NE(currentFen(d).find(" w KQkq"), std::string::npos);
+    d.send("quit");
+    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+}
+
+// st keeps inside the time per move; level, time and otim set the clocks.
+TEST(XboardE2e, TimeControls) {
+    E2eDriver d;
+    startXboard(d);
+    d.send("st 1");
+    long long start = nowMs();
+    d.send("go");
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
+    long long used = nowMs() - start;
+    EXPECT_LT(used, 1000) << "st 1 overrun";
+    EXPECT_GT(used, 600);
+
+    d.send("new");
+    d.send("level 40 0:30 0");
+    d.send("time 150");  // 1.5 s on the engine's clock
+    d.send("otim 3000");
+    start = nowMs();
+    d.send("go");
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
+    EXPECT_LT(nowMs() - start, 500) << "ignores its own clock";
+
+    d.send("new");
+    d.send("level 0 1 0");  // 1 minute for the game
+    d.send("time -40");     // flag fell: still a move, at once
+    d.send("otim 6000");
+    start = nowMs();
+    d.send("go");
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
+    EXPECT_LT(nowMs() - start, 1000);
+    d.send("quit");
+    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+}
+
+// hard: a "Hint:" after each move and a ponder search on it; a hit and a
+// miss both get a legal reply; easy stops pondering.
+TEST(XboardE2e, PonderingHitAndMiss) {
+    E2eDriver d;
+    startXboard(d);
+    d.send("hard");
+    d.send("st 1");
+    d.send("go");
+    std::vector<std::string> seen;
+    std::string hint;
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, &seen)) << d.transcript();
+    ASSERT_TRUE(d.waitFor("Hint: ", LONG_WAIT, &seen, &hint)) << d.transcript();
+    std::string predicted = hint.substr(6);
+    d.drain(300);  // pondering
+    long long start = nowMs();
+    d.send(predicted);  // hit: the ponder search becomes the real one
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
+    EXPECT_LT(nowMs() - start, 1000);
+    ASSERT_TRUE(d.waitFor("Hint: ", LONG_WAIT, nullptr, &hint)) << d.transcript();
+    predicted = hint.substr(6);
+    d.drain(200);
+
+    // Miss: any other legal move of the side to move.
+    d.send("easy");
+    std::vector<std::string> afterEasy = sync(d, 4);
+    EXPECT_EQ(countPrefix(afterEasy, "move"), 0);
+    std::string fen = currentFen(d);
+    ASSERT_NE(fen.find(" b "), std::string::npos) << fen;  // predicted reply taken back
+    d.send("hard");
+    d.send("a7a6");
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
+    ASSERT_TRUE(d.waitFor("Hint: ", LONG_WAIT, nullptr, &hint)) << d.transcript();
+    predicted = hint.substr(6);
+    d.drain(200);
+    // A legal move other than the prediction.
+    const char* candidates[] = {"h7h6", "h7h5", "b7b6", "g7g6"};
+    std::string miss;
+    for (const char* c : candidates) {
+        if (predicted != c) {
+            miss = c;
+            break;
+        }
+    }
+    d.send(miss);
+    std::string move;
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, nullptr, &move)) << d.transcript();
+    EXPECT_TRUE(std::regex_match(move, MOVE_RE)) << move;
+    d.send("easy");
+    sync(d, 5);
+    fen = currentFen(d);
+    EXPECT_NE(fen.find(" b "), std::string::npos) << fen;
+    d.send("quit");
+    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+}
+
+// undo and remove take moves back; setboard sets any position.
+TEST(XboardE2e, UndoRemoveAndSetboard) {
+    E2eDriver d;
+    startXboard(d);
+    d.send("force");
+    for (const char* m : {"e2e4", "e7e5", "g1f3", "b8c6"}) d.send(m);
+    d.send("undo");
+    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b"));
+    d.send("remove");
+    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b"));
+    d.send("setboard 8/8/8/4k3/8/8/4P3/4K3 w - - 0 1");
+    EXPECT_TRUE(fenStartsWith(d, "8/8/8/4k3/8/8/4P3/4K3 w - - 0"));
+    d.send("setboard this is no fen");
+    EXPECT_TRUE(fenStartsWith(d, "8/8/8/4k3/8/8/4P3/4K3 w - - 0"));
+    d.send("undo");  // nothing left to take back
+    d.send("sd 2");
+    d.send("go");
+    std::string move;
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, nullptr, &move)) << d.transcript();
+    EXPECT_TRUE(std::regex_match(move, MOVE_RE)) << move;
+    d.send("quit");
+    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+}
+
+// analyze: thinking lines, no move; a move during the analysis is played
+// and analysed; exit ends it without a move.
+TEST(XboardE2e, AnalyzeFollowsMovesAndExits) {
+    E2eDriver d;
+    startXboard(d);
+    d.send("post");
+    d.send("force");
+    d.send("e2e4");
+    d.send("analyze");
+    std::vector<std::string> first = d.drain(400);
+    EXPECT_GE(first.size(), 1u) << "no thinking output";
+    EXPECT_EQ(countPrefix(first, "move"), 0);
+    d.send("e7e5");
+    std::vector<std::string> second = d.drain(400);
+    EXPECT_GE(second.size(), 1u) << d.transcript();
+    EXPECT_EQ(countPrefix(second, "move"), 0);
+    // The analysis now runs on the position after e7e5: white to move.
+    bool whiteMoves = false;
+    for (const std::string& l : second) {
+        std::smatch m;
+        if (std::regex_search(l, m, std::regex("^\\d+ -?\\d+ \\d+ \\d+ ([a-h][1-8])"))) {
+            std::string from = m[1];
+            whiteMoves = from[1] == '1' || from[1] == '2';
+        }
+    }
+    EXPECT_TRUE(whiteMoves) << d.transcript();
+    d.send("undo");
+    d.drain(200);
+    d.send("exit");
+    std::vector<std::string> after = sync(d, 2);
+    EXPECT_EQ(countPrefix(after, "move"), 0) << d.transcript();
+    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b"));
+    // After the analysis the game's own limits apply again.
+    d.send("st 1");
+    d.send("go");
+    EXPECT_TRUE(d.waitFor("move ", 5000)) << d.transcript();
+    d.send("quit");
+    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+}
+
+// result ends a thinking search without a move; quit during a search and
+// the end of input end the program.
+TEST(XboardE2e, ResultQuitAndEndOfInput) {
+    {
+        E2eDriver d;
+        startXboard(d);
+        d.send("st 30");
+        d.send("go");
+        d.drain(200);
+        d.send("result 1-0 {White resigns}");
+        std::vector<std::string> after = sync(d, 1, 5000);
+        EXPECT_EQ(countPrefix(after, "move"), 0) << d.transcript();
+        EXPECT_EQ(countPrefix(after, "pong 1"), 1) << d.transcript();
+        d.send("go");
+        d.drain(200);
+        long long start = nowMs();
+        d.send("quit");
+        EXPECT_EQ(d.waitExit(5000), 0);
+        EXPECT_LT(nowMs() - start, 3000);
+    }
+    {
+        E2eDriver d;
+        startXboard(d);
+        d.send("analyze");
+        d.drain(200);
+        d.closeInput();
+        EXPECT_EQ(d.waitExit(5000), 0) << d.transcript();
+    }
+}
+
+// Fischer random: castling letters in setboard, the opponent's "O-O" and
+// "O-O-O", and the engine's castling written king square then rook square.
+TEST(XboardE2e, FischerRandomCastling) {
+    E2eDriver d;
+    startXboard(d);
+    d.send("variant fischerandom");
+    d.send("setboard r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w HAha - 0 1");
+    d.send("force");
+    d.send("O-O");
+    EXPECT_TRUE(fenStartsWith(d, "r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 b"));
+    d.send("O-O-O");
+    EXPECT_TRUE(fenStartsWith(d, "2kr3r/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 w"));
+    // Castling is white's only legal move here (king g1, rook h1).
+    d.send("setboard k4r2/8/8/8/8/7p/r6P/6KR w H - 0 1");
+    d.send("sd 2");
+    d.send("go");
+    std::string move;
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, nullptr, &move)) << d.transcript();
+    EXPECT_EQ(move, "move g1h1");
+    // Back to standard chess with "new": castling as the king's two steps.
+    d.send("new");
+    d.send("setboard 4k3/8/8/8/8/8/8/4K2R w K - 0 1");
+    d.send("force");
+    d.send("e1g1");
+    EXPECT_TRUE(fenStartsWith(d, "4k3/8/8/8/8/8/8/5RK1 b"));
+    d.send("quit");
+    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+}
