@@ -81,7 +81,7 @@ void copyWord(const char* text, char* out, int size) {
 
 // The search looks at the clock only every few thousand nodes and then has
 // to unwind and print; this much of a fixed move time is kept in reserve.
-static constexpr long long FIXED_TIME_MARGIN_US = 20000;
+static constexpr long long FIXED_TIME_MARGIN_US = 50000;
 
 // Fixed move time in microseconds with the safety margin taken off.
 u32 fixedMoveTime(long long milliseconds) {

@@ -10,6 +10,11 @@
 namespace {
 
 const int LONG_WAIT = 20000;
+#ifdef __SANITIZE_ADDRESS__
+const int SLACK_MS = 400;  // instrumented code polls its clock far less often
+#else
+const int SLACK_MS = 0;
+#endif
 
 const char* FEATURES =
     "feature setboard=1 myname=\"Tarvok 1.8 64 bits\" analyze=1 ping=1 draw=0 sigint=0 "
@@ -132,7 +137,7 @@ TEST(XboardE2e, TimeControls) {
     d.send("go");
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
     long long used = nowMs() - start;
-    EXPECT_LT(used, 1000) << "st 1 overrun";
+    EXPECT_LT(used, 1000 + SLACK_MS) << "st 1 overrun";
     EXPECT_GT(used, 600);
 
     d.send("new");
@@ -142,7 +147,7 @@ TEST(XboardE2e, TimeControls) {
     start = nowMs();
     d.send("go");
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
-    EXPECT_LT(nowMs() - start, 500) << "ignores its own clock";
+    EXPECT_LT(nowMs() - start, 500 + SLACK_MS) << "ignores its own clock";
 
     d.send("new");
     d.send("level 0 1 0");  // 1 minute for the game
