@@ -67,6 +67,12 @@ int shutdown(MainContext& ctx) {
   return 0;
 }
 
+// Releases what the entry owns after a failure; the failure status.
+int fail(MainContext& ctx) {
+  shutdown(ctx);
+  return 1;
+}
+
 // Base-10 integer of an argument (0 for text without digits).
 int argumentInt(const char* text) { return int(strtol(text, nullptr, 10)); }
 
@@ -111,7 +117,7 @@ int runPerftTool(MainContext& ctx, int argc, char** argv, PerftTool tool) {
   ctx.infinite = 0;
   if (argc == 5 && !e->setFEN(argv[4])) {
     sendLine("Bad FEN string !");
-    return 1;
+    return fail(ctx);
   }
   tool(&ctx, depth);
   e->releaseTables();
@@ -127,7 +133,7 @@ int runBuildBook(MainContext& ctx, char** argv) {
   e->init(32);
   e->newGame();
   ctx.infinite = 0;
-  if (!e->buildBook(argv[2], argv[3], depth, count)) return 1;
+  if (!e->buildBook(argv[2], argv[3], depth, count)) return fail(ctx);
   return shutdown(ctx);
 }
 
@@ -161,7 +167,7 @@ int main(int argc, char** argv) {
 #if TARVOK_POPCNT
   if (!cpuHasPopcount()) {
     printf("Hardware popcount not supported : use tarvok-%d%d-linux-64\n", 1, 8);
-    return 1;
+    return fail(ctx);
   }
   ctx.hasPopcount = 1;
 #endif
@@ -174,18 +180,18 @@ int main(int argc, char** argv) {
     }
     if (strcmp(sw, "-testsuite") == 0 && (argc == 3 || argc == 4)) {
       const float seconds = argc == 4 ? static_cast<float>(strtod(argv[3], nullptr)) : 5.0f;
-      if (!runTestSuite(&ctx, argv[2], seconds)) return 1;
+      if (!runTestSuite(&ctx, argv[2], seconds)) return fail(ctx);
       return shutdown(ctx);
     }
     if (strcmp(sw, "-perftsuite") == 0 && (argc == 3 || argc == 4)) {
       const int depth = argc == 4 ? argumentInt(argv[3]) : 1;
-      if (!runPerftSuite(&ctx, argv[2], depth)) return 1;
+      if (!runPerftSuite(&ctx, argv[2], depth)) return fail(ctx);
       return shutdown(ctx);
     }
     // The list tools release the tables themselves, also after a file that does not open.
-    if (strcmp(sw, "-evalsuite") == 0 && argc == 3) return runEvalSuite(&ctx, argv[2]) ? shutdown(ctx) : 1;
-    if (strcmp(sw, "-checkfensuite") == 0 && argc == 3) return runCheckFenSuite(&ctx, argv[2]) ? shutdown(ctx) : 1;
-    if (strcmp(sw, "-testsee") == 0 && argc == 3) return runSeeTest(&ctx, argv[2]) ? shutdown(ctx) : 1;
+    if (strcmp(sw, "-evalsuite") == 0 && argc == 3) return runEvalSuite(&ctx, argv[2]) ? shutdown(ctx) : fail(ctx);
+    if (strcmp(sw, "-checkfensuite") == 0 && argc == 3) return runCheckFenSuite(&ctx, argv[2]) ? shutdown(ctx) : fail(ctx);
+    if (strcmp(sw, "-testsee") == 0 && argc == 3) return runSeeTest(&ctx, argv[2]) ? shutdown(ctx) : fail(ctx);
     if (strcmp(sw, "-buildbook") == 0 && argc == 6) return runBuildBook(ctx, argv);
     PerftTool tool = nullptr;
     if (strcmp(sw, "-perftd") == 0) tool = perftd;
