@@ -217,6 +217,184 @@ void Engine::sortRootLines(int n) {
     }
 }
 
+// Orders the legal root moves into searchPlies[0] by a quiescence search of
+// each; the illegal ones sink behind them.
+static void orderRootMoves(Engine& e, bool rootInCheck, u32 legalCount) {
+  Board& b = e.board;
+  SearchPly& root = e.searchPlies[0];
+  u32 n = generateMoves(b, root.moves, rootInCheck);
+  for (u32 i = 0; i < n; i++) {
+    Move m = root.moves[i].move;
+    makeMove(b, m);
+    if (isSquareAttacked(b, b.kingSquare[b.opponent], b.side)) {
+      root.moves[i].score = -MATE_SCORE;
+    } else {
+      UndoRecord& child = b.undo[b.undoCount];
+      child.inCheck = boardInCheck(b);
+      child.searchFlag = 0;
+      root.moves[i].score = -e.quiesce(-MATE_SCORE, MATE_SCORE, -1, 1, 1);
+    }
+    unmakeMove(b, m);
+  }
+  sortMoves(root.moves, n);
+  root.count = legalCount;
+}
+
+// Searches one root line of iteration d with aspiration windows; false when
+// a stop ended it. *elapsed gets the time of its last pass.
+static bool searchRootLine(Engine& e, int d, int line, int lines, bool rootInCheck, double* elapsed) {
+  // 1. Window around the line's previous score.
+  i32 centre = e.rootLines[line].prevScore;
+  i32 alpha = -INFINITE_SCORE, beta = INFINITE_SCORE, delta = ASPIRATION_DELTA;
+  if (d >= ASPIRATION_DEPTH) {
+    alpha = centre - delta < -INFINITE_SCORE ? -INFINITE_SCORE : centre - delta;
+    beta = centre + delta > INFINITE_SCORE ? INFINITE_SCORE : centre + delta;
+  }
+  for (;;) {
+    // 2. One pass; a stop keeps and reports what the pass proved.
+    i32 score = rootPass(e, d, alpha, beta, lines, rootInCheck);
+    *elapsed = elapsedSince(e.startTime);
+    if (e.stopRequest != StopNone) {
+      if (e.pvTable[0].count > 0) {
+        rootLineTake(e.rootLines[line], e.pvTable[0], d);
+        reportFinished(e, line, lines, *elapsed);
+      }
+      return false;
+    }
+    if (e.verboseAfterDelay && *elapsed > VERBOSE_DELAY) e.verboseInfo = 1;
+
+    // 3. Aspiration: exact, or widen the failed side; mates open the window.
+    int bound = BOUND_EXACT;
+    if (score > alpha && score < beta) {
+      e.rootLines[line].score = score;
+    } else if (score >= beta) {
+      beta = 2 * delta > ASPIRATION_OPEN ? INFINITE_SCORE
+                                         : (beta + delta > INFINITE_SCORE ? INFINITE_SCORE : beta + delta);
+      bound = BOUND_LOWER;
+      delta *= 2;
+    } else {
+      alpha = 2 * delta > ASPIRATION_OPEN ? -INFINITE_SCORE
+                                          : (alpha - delta < -INFINITE_SCORE ? -INFINITE_SCORE : alpha - delta);
+      bound = BOUND_UPPER;
+      delta *= 2;
+    }
+    if (score >= MATE_BOUND || score <= -MATE_BOUND) {
+      alpha = -INFINITE_SCORE;
+      beta = INFINITE_SCORE;
+      delta = ASPIRATION_OPEN + 1;
+    }
+    if (e.pvTable[0].count > 0) rootLineTake(e.rootLines[line], e.pvTable[0], d);
+
+    // 4. The line is done, or the pass is repeated with the wider window.
+    if (bound == BOUND_EXACT) {
+      if (e.pvTable[0].count > 0) reportFinished(e, line, lines, *elapsed);
+      return true;
+    }
+    if ((e.boundLines && e.verboseInfo) || e.testSuiteMode) reportBound(e, lines, *elapsed, bound);
+    if (e.stopRequest != StopNone) return false;
+  }
+}
+
+// Moves best to the front of the ordered root list, the others down one place.
+static void rootListPromote(SearchPly& root, Move best) {
+  if (best == MOVE_NONE || root.count < 2 || root.moves[0].move == best) return;
+  for (u32 i = 1; i < root.count; i++)
+    if (root.moves[i].move == best) {
+      MoveSlot slot = root.moves[i];
+      memmove(&root.moves[1], &root.moves[0], sizeof(MoveSlot) * i);
+      root.moves[0] = slot;
+      return;
+    }
+}
+
+// Deepens iteratively up to iterationMax; returns the best move (0 if none).
+static Move iterate(Engine& e, int iterationMax, int lines, bool rootInCheck) {
+  Move best = MOVE_NONE;
+  if (iterationMax < 1) {
+    e.depthReached = 0;
+    if (e.stopRequest == StopNone) e.stopRequest = StopNow;
+    return best;
+  }
+  for (int d = 1;; d++) {
+    // 1. Every line in turn, each without the best moves of the lines before.
+    double elapsed = 0;
+    e.excludedCount = 0;
+    for (int i = 0; i < lines; i++) e.rootLines[i].prevScore = e.rootLines[i].score;
+    for (int line = 0; line < lines; line++) {
+      if (!searchRootLine(e, d, line, lines, rootInCheck, &elapsed) || e.stopRequest != StopNone) break;
+      if (line + 1 < lines && e.excludedCount < MAX_ROOT_LINES)
+        e.excludedMoves[e.excludedCount++] = e.pvTable[0].moves[0].move;
+    }
+
+    // 2. Clock rules: a forced move, time used, or a mate found.
+    if (e.limitMode == LimitClock && !e.pondering && e.stopRequest == StopNone) {
+      i32 last = e.rootLines[0].score;
+      if (e.rootState == 1 || e.rootState == 2 || (d >= 2 && elapsed > 0.6 * double(e.timeBudget)) ||
+          (d >= 6 && (last > MATE_IN_MAX || last < -MATE_IN_MAX)))
+        e.stopRequest = StopNow;
+    }
+
+    // 3. Best and ponder move from the first line; the best leads the root list.
+    const PVLine& pv = e.rootLines[0].pv;
+    if (pv.count > 0) {
+      best = pv.moves[0].move;
+      e.ponderMove = pv.count > 1 ? pv.moves[1].move : MOVE_NONE;
+      rootListPromote(e.searchPlies[0], best);
+    }
+
+    // 4. Next iteration, or the end.
+    if (e.stopRequest != StopNone) {
+      e.depthReached = u32(d - 1);
+      break;
+    }
+    if (d >= iterationMax) {
+      e.depthReached = u32(d);
+      e.stopRequest = StopNow;
+      break;
+    }
+  }
+  // 5. A search stopped before its first line ends with the best-ordered
+  // root move rather than none, so that a move is always played.
+  if (best == MOVE_NONE && e.stopRequest == StopNow && !e.pondering) best = e.searchPlies[0].moves[0].move;
+  return best;
+}
+
+// Plays (or, pondering or analysing, does not play) the best move and
+// reports the end of the search.
+static void endSearch(Engine& e, Move best) {
+  // 1. An aborted search plays nothing.
+  if (e.stopRequest == StopAbort) {
+    e.searching = 0;
+    e.currentOutput->searchDone(StopAbort);
+    return;
+  }
+  // 2. A ponder search takes the guessed move back and plays nothing.
+  if (e.pondering) {
+    e.pondering = 0;
+    if (e.stopRequest == StopPonder) {
+      best = MOVE_NONE;
+      if (e.gamePly != 0) e.takeBack();
+    } else {
+      e.stopRequest = StopPonder;
+      if (e.gamePly != 0) e.takeBack();
+      e.lastBestMove = best;
+      best = MOVE_NONE;
+    }
+  }
+  // 3. Play the move (in infinite analysis only remember it) and report.
+  if (best != MOVE_NONE) {
+    if (e.limitMode == LimitInfinite) {
+      e.lastBestMove = best;
+    } else {
+      engineMakeRoom(e);
+      makeMove(e.board, best);
+      engineRecordMove(e, best, e.gameMoveCount < e.gamePly ? e.gameMoveCount : e.gamePly);
+    }
+  }
+  e.currentOutput->searchDone(int(e.stopRequest));
+  e.searching = 0;
+}
+
 // Finds and plays the best move within the limits; reports through currentOutput.
 int Engine::searchRoot() {
   // 1. Root moves; nothing to do without a legal one.
@@ -232,217 +410,52 @@ int Engine::searchRoot() {
   }
   if (legalCount == 0) return 1;
 
-  Move best = MOVE_NONE;
-  bool iterationsRan = false;
-
-  // 2. Book: a move found there is played without a search.
+  // 2. Book: a move found there is played without a search, and reported as
+  // a normal end whatever the previous search left in stopRequest.
   if (bookOn && gamePly < bookPlyLimit) {
     Move bookMove = pickBookMove(*this);
     if (bookMove != MOVE_NONE) {
       nodes = 0;
       depthReached = 1;
       stopRequest = StopNow;
-      best = bookMove;
-      goto endSteps;
+      endSearch(*this, bookMove);
+      return 1;
     }
   }
 
-  {
-    // 3. Fresh search state and the time budget.
-    nodes = 0;
-    memset(history, 0, sizeof(history));
-    memset(killers, 0, sizeof(killers));
-    pollCounter = 0;
-    stopRequest = StopNone;
-    int iterationMax = iterationLimit;
-    timeBudget = searchTimeBudget(*this);
-    if (limitMode == LimitDepth) iterationMax = maxDepth;
-    verboseInfo = 0;
-    searchCount++;
-    pvLineClear(pvTable[0]);
-    ponderMove = MOVE_NONE;
-    selDepth = 0;
-    hashTable.age = (hashTable.age + 1) & 31;
+  // 3. Fresh search state and the time budget.
+  nodes = 0;
+  memset(history, 0, sizeof(history));
+  memset(killers, 0, sizeof(killers));
+  pollCounter = 0;
+  stopRequest = StopNone;
+  int iterationMax = iterationLimit;
+  timeBudget = searchTimeBudget(*this);
+  if (limitMode == LimitDepth) iterationMax = maxDepth;
+  verboseInfo = 0;
+  searchCount++;
+  pvLineClear(pvTable[0]);
+  ponderMove = MOVE_NONE;
+  selDepth = 0;
+  hashTable.age = (hashTable.age + 1) & 31;
 
-    // 4. Root lines.
-    int lines = int(legalCount) < multiPV ? int(legalCount) : multiPV;
-    if (lines < 1) lines = 1;
-    if (lines > MAX_ROOT_LINES) lines = MAX_ROOT_LINES;
-    if (limitMode == LimitClock) lines = 1;
-    for (int i = 0; i < lines; i++) {
-      rootLines[i].prevScore = 0;
-      rootLines[i].score = 0;
-      rootLines[i].depth = 0;
-      pvLineClear(rootLines[i].pv);
-    }
-
-    // 5. Root ordering by a quiescence search of every move.
-    SearchPly& root = searchPlies[0];
-    u32 n = generateMoves(board, root.moves, rootInCheck);
-    for (u32 i = 0; i < n; i++) {
-      Move m = root.moves[i].move;
-      makeMove(board, m);
-      if (isSquareAttacked(board, board.kingSquare[board.opponent], board.side)) {
-        root.moves[i].score = -MATE_SCORE;
-      } else {
-        UndoRecord& child = board.undo[board.undoCount];
-        child.inCheck = boardInCheck(board);
-        child.searchFlag = 0;
-        root.moves[i].score = -quiesce(-MATE_SCORE, MATE_SCORE, -1, 1, 1);
-      }
-      unmakeMove(board, m);
-    }
-    sortMoves(root.moves, n);
-    root.count = legalCount;
-    nodes = 0;
-
-    // 6. Iterative deepening.
-    int d = 1;
-    if (iterationMax < 1) {
-      depthReached = 0;
-      if (stopRequest == StopNone) stopRequest = StopNow;
-    }
-    for (; d <= iterationMax; d++) {
-      iterationsRan = true;
-      double elapsed = 0;
-      excludedCount = 0;
-      for (int i = 0; i < lines; i++) rootLines[i].prevScore = rootLines[i].score;
-      int line = 0;
-      bool stopped = false;
-      for (;;) {
-        // 6.1 Window around the line's previous score.
-        i32 centre = rootLines[line].prevScore;
-        i32 alpha = -INFINITE_SCORE, beta = INFINITE_SCORE, delta = ASPIRATION_DELTA;
-        if (d >= ASPIRATION_DEPTH) {
-          alpha = centre - delta < -INFINITE_SCORE ? -INFINITE_SCORE : centre - delta;
-          beta = centre + delta > INFINITE_SCORE ? INFINITE_SCORE : centre + delta;
-        }
-        for (;;) {
-          // 6.2 One pass; a stop keeps what the pass proved.
-          i32 score = rootPass(*this, d, alpha, beta, lines, rootInCheck);
-          elapsed = elapsedSince(startTime);
-          if (stopRequest != StopNone) {
-            if (pvTable[0].count > 0) {
-              rootLineTake(rootLines[line], pvTable[0], d);
-              reportFinished(*this, line, lines, elapsed);
-            }
-            stopped = true;
-            break;
-          }
-          if (verboseAfterDelay && elapsed > VERBOSE_DELAY) verboseInfo = 1;
-
-          // 6.3 Aspiration: exact, or widen the failed side.
-          int bound = BOUND_EXACT;
-          if (score > alpha && score < beta) {
-            rootLines[line].score = score;
-            centre = score;
-          } else if (score >= beta) {
-            beta = 2 * delta > ASPIRATION_OPEN ? INFINITE_SCORE
-                                               : (beta + delta > INFINITE_SCORE ? INFINITE_SCORE : beta + delta);
-            bound = BOUND_LOWER;
-            delta *= 2;
-          } else {
-            alpha = 2 * delta > ASPIRATION_OPEN ? -INFINITE_SCORE
-                                                : (alpha - delta < -INFINITE_SCORE ? -INFINITE_SCORE : alpha - delta);
-            bound = BOUND_UPPER;
-            delta *= 2;
-          }
-          if (score >= MATE_BOUND || score <= -MATE_BOUND) {
-            alpha = -INFINITE_SCORE;
-            beta = INFINITE_SCORE;
-            delta = ASPIRATION_OPEN + 1;
-          }
-          if (pvTable[0].count > 0) rootLineTake(rootLines[line], pvTable[0], d);
-          if (bound == BOUND_EXACT) break;
-          if ((boundLines && verboseInfo) || testSuiteMode) reportBound(*this, lines, elapsed, bound);
-          if (stopRequest != StopNone) {
-            stopped = true;
-            break;
-          }
-        }
-        if (stopped) break;
-
-        // 6.4 Line finished: report it, then the next line without this move.
-        if (pvTable[0].count > 0) reportFinished(*this, line, lines, elapsed);
-        if (line + 1 >= lines) break;
-        if (excludedCount < MAX_ROOT_LINES) excludedMoves[excludedCount++] = pvTable[0].moves[0].move;
-        line++;
-      }
-
-      // 6.5 Clock rules: a forced move, time used, or a mate found.
-      if (limitMode == LimitClock && !pondering && stopRequest == StopNone) {
-        i32 last = rootLines[0].score;
-        if (rootState == 1 || rootState == 2 || (d >= 2 && elapsed > 0.6 * double(timeBudget)) ||
-            (d >= 6 && (last > MATE_IN_MAX || last < -MATE_IN_MAX)))
-          stopRequest = StopNow;
-      }
-
-      // 6.6 Best move to the front of the root list.
-      const PVLine& pv = rootLines[0].pv;
-      if (pv.count > 0) {
-        best = pv.moves[0].move;
-        ponderMove = pv.count > 1 ? pv.moves[1].move : MOVE_NONE;
-        if (best != MOVE_NONE && root.count >= 2 && root.moves[0].move != best) {
-          for (u32 i = 1; i < root.count; i++)
-            if (root.moves[i].move == best) {
-              MoveSlot slot = root.moves[i];
-              memmove(&root.moves[1], &root.moves[0], sizeof(MoveSlot) * i);
-              root.moves[0] = slot;
-              break;
-            }
-        }
-      }
-
-      // 6.7 Next iteration, or the end.
-      if (stopRequest != StopNone) {
-        depthReached = u32(d - 1);
-        break;
-      }
-      if (d == iterationMax) {
-        depthReached = u32(d);
-        stopRequest = StopNow;
-        break;
-      }
-    }
-
-    // 7. A search stopped before its first line ends with the best-ordered
-    // root move rather than none, so that a move is always played.
-    if (best == MOVE_NONE && iterationsRan && stopRequest == StopNow && !pondering) best = root.moves[0].move;
+  // 4. Root lines: as many as wanted and legal, one under a clock.
+  int lines = int(legalCount) < multiPV ? int(legalCount) : multiPV;
+  if (lines < 1) lines = 1;
+  if (lines > MAX_ROOT_LINES) lines = MAX_ROOT_LINES;
+  if (limitMode == LimitClock) lines = 1;
+  for (int i = 0; i < lines; i++) {
+    rootLines[i].prevScore = 0;
+    rootLines[i].score = 0;
+    rootLines[i].depth = 0;
+    pvLineClear(rootLines[i].pv);
   }
 
-endSteps:
-  // 8. An aborted search plays nothing.
-  if (stopRequest == StopAbort) {
-    searching = 0;
-    currentOutput->searchDone(StopAbort);
-    return 1;
-  }
+  // 5. Root ordering; its nodes are not counted.
+  orderRootMoves(*this, rootInCheck, legalCount);
+  nodes = 0;
 
-  // 9. A ponder search takes the guessed move back and plays nothing.
-  if (pondering) {
-    pondering = 0;
-    if (stopRequest == StopPonder) {
-      best = MOVE_NONE;
-      if (gamePly != 0) takeBack();
-    } else {
-      stopRequest = StopPonder;
-      if (gamePly != 0) takeBack();
-      lastBestMove = best;
-      best = MOVE_NONE;
-    }
-  }
-
-  // 10. Play the move (only remember it in infinite analysis) and report.
-  if (best != MOVE_NONE) {
-    if (limitMode == LimitInfinite) {
-      lastBestMove = best;
-    } else {
-      engineMakeRoom(*this);
-      makeMove(board, best);
-      engineRecordMove(*this, best, gameMoveCount < gamePly ? gameMoveCount : gamePly);
-    }
-  }
-  currentOutput->searchDone(int(stopRequest));
-  searching = 0;
+  // 6. Iterations, then the end steps.
+  endSearch(*this, iterate(*this, iterationMax, lines, rootInCheck));
   return 1;
 }
