@@ -55,9 +55,93 @@ inline u32 generateAll(const Board& b, MoveSlot* list, bool inCheck) {
   return n + generateQuiets(b, list + n, MAX_MOVES - n);
 }
 
+// The whole line through the king and a piece pinned to it.
+inline u64 pinLine(int k, int from) {
+  switch (lineType[k][from]) {
+    case 1: return FILE_A << squareFile(k);
+    case 2: return RANK_1 << (8 * squareRank(k));
+    case 3: return diagonalMask[k];
+    default: return antiDiagonalMask[k];
+  }
+}
+
+// Moves to a set of squares, four for each square on the last rank.
+inline u64 pawnMoveCount(u64 targets) {
+  return u64(popCount(targets & ~(RANK_1 | RANK_8))) + 4 * u64(popCount(targets & (RANK_1 | RANK_8)));
+}
+
+// Legal castlings of the side to move, by the generator's conditions and the
+// king test after making the move.
+u64 castlingCount(Board& b) {
+  if (!(b.castling & (b.side == WHITE ? CASTLE_WK | CASTLE_WQ : CASTLE_BK | CASTLE_BQ))) return 0;
+  MoveSlot list[MAX_MOVES];
+  const u32 n = generateQuiets(b, list, 2);
+  u64 count = 0;
+  for (u32 i = 0; i < n; i++)
+    if (moveIsCastling(list[i].move) && legalByMaking(b, list[i].move)) count++;
+  return count;
+}
+
+// Legal moves of a side that is not in check, counted from attack sets
+// without writing a list: the same moves the generators give, with the same
+// legality rules as moveIsLegal.
+u64 countLeafMoves(Board& b) {
+  const int us = b.side, them = b.opponent;
+  const int k = b.kingSquare[us];
+  const u64 occ = b.occupied, empty = ~occ, notOwn = ~b.byColour[us], enemy = b.byColour[them];
+  const u64* own = b.pieces[us];
+  const u64 pinned = pinnedPieces(b);
+  u64 count = 0;
+  // Knights (a pinned knight never moves), bishops, rooks, queens.
+  for (u64 p = own[KNIGHT] & ~pinned; p;) count += popCount(knightAttacks[popLsb(p)] & notOwn);
+  for (u64 p = own[BISHOP] | own[ROOK] | own[QUEEN]; p;) {
+    const int from = popLsb(p);
+    const int piece = b.squares[from];
+    u64 attacks = piece == BISHOP ? bishopAttacks(from, occ)
+                  : piece == ROOK ? rookAttacks(from, occ)
+                                  : queenAttacks(from, occ);
+    attacks &= notOwn;
+    if (pinned & (1ull << from)) attacks &= pinLine(k, from);
+    count += popCount(attacks);
+  }
+  // King steps and castlings.
+  const u64 noKing = occ ^ (1ull << k);
+  for (u64 t = kingAttacks[k] & notOwn; t;)
+    if (!isSquareAttackedOcc(b, popLsb(t), them, noKing)) count++;
+  count += castlingCount(b);
+  // Pawns: free ones by sets, pinned ones along their line.
+  const u64 pawns = own[PAWN];
+  const u64 free = pawns & ~pinned;
+  if (us == WHITE) {
+    const u64 single = (free << 8) & empty;
+    count += pawnMoveCount(single) + popCount(((single & RANK_3) << 8) & empty);
+    count += pawnMoveCount((free << 7) & ~FILE_H & enemy) + pawnMoveCount((free << 9) & ~FILE_A & enemy);
+  } else {
+    const u64 single = (free >> 8) & empty;
+    count += pawnMoveCount(single) + popCount(((single & RANK_6) >> 8) & empty);
+    count += pawnMoveCount((free >> 7) & ~FILE_A & enemy) + pawnMoveCount((free >> 9) & ~FILE_H & enemy);
+  }
+  for (u64 p = pawns & pinned; p;) {
+    const int from = popLsb(p);
+    const u64 line = pinLine(k, from);
+    const u64 bit = 1ull << from;
+    const u64 single = (us == WHITE ? bit << 8 : bit >> 8) & empty;
+    const u64 twice = (us == WHITE ? (single & RANK_3) << 8 : (single & RANK_6) >> 8) & empty;
+    count += pawnMoveCount((single | (pawnAttacks[us][from] & enemy)) & line) + popCount(twice & line);
+  }
+  // En passant, made and tested.
+  if (b.epFile) {
+    const int e = (us == WHITE ? 40 : 16) + b.epFile - 1;
+    for (u64 f = pawnAttacks[them][e] & pawns; f;)
+      count += legalByMaking(b, makeMoveValue(popLsb(f), e, PAWN, PAWN, 0, MOVE_EP));
+  }
+  return count;
+}
+
 // Leaf count below this node; depth >= 1.
 u64 countPaths(Board& b, SearchPly* buffer, int depth) {
   const bool inCheck = boardInCheck(b);
+  if (depth == 1 && !inCheck) return countLeafMoves(b);
   MoveSlot* list = buffer[depth].moves;
   const u32 n = generateAll(b, list, inCheck);
   const u64 pinned = pinnedPieces(b);
