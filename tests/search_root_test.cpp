@@ -357,22 +357,4 @@ TEST(SearchRoot, BookMoveIsPlayedWithoutSearch) {
   bookClear();
 }
 
-TEST(SearchRoot, SortRootLinesByDepthThenScore) {
-  TestEngine t;
-  Engine& e = *t.engine;
-  const int depth[4] = {3, 4, 4, 2};
-  const int score[4] = {90, -10, 20, 500};
-  for (int i = 0; i < 4; i++) {
-    e.rootLines[i].depth = depth[i];
-    e.rootLines[i].pv.count = 1;
-    e.rootLines[i].pv.moves[0].score = score[i];
-    e.rootLines[i].pv.moves[0].move = Move(i + 1);
-  }
-  e.sortRootLines(4);
-  EXPECT_EQ(e.rootLines[0].pv.moves[0].move, 3u);
-  EXPECT_EQ(e.rootLines[1].pv.moves[0].move, 2u);
-  EXPECT_EQ(e.rootLines[2].pv.moves[0].move, 1u);
-  EXPECT_EQ(e.rootLines[3].pv.moves[0].move, 4u);
-}
-
 }  // namespace

@@ -106,14 +106,6 @@ TEST(SearchTree, TableProbeMatchesTheSearch) {
   EXPECT_NE(t->lastBestMove, 0u);
 }
 
-TEST(SearchTree, SearchWithoutTableStillWorks) {
-  TestEngine t;
-  t->releaseTables();
-  t->newGame();
-  t.searchDepth(4);
-  EXPECT_NE(t->lastBestMove, 0u);
-}
-
 // Every move the picker hands out at the root of the engine's position.
 std::vector<std::pair<Move, i32>> pickAll(Engine& e, Move hashMove) {
   std::vector<std::pair<Move, i32>> out;
