@@ -13,7 +13,8 @@ const int LONG_WAIT = 20000;
 #ifdef __SANITIZE_ADDRESS__
 const int SLACK_MS = 400;  // instrumented code polls its clock far less often
 #else
-const int SLACK_MS = 0;
+// The suite runs eight tests at once on a busy machine: allow for scheduling.
+const int SLACK_MS = 250;
 #endif
 
 const char* FEATURES =
