@@ -57,10 +57,11 @@ bool epdFieldAccepts(const EpdField& field, const char* san, const char* longTex
 // Locates "bm"/"am" and cuts the FEN, the move list and the identifier out of the line.
 bool findEpdField(const char* line, int start, EpdField* field) {
   const int end = lineTextEnd(line);
-  const int length = static_cast<int>(strlen(line));
-  // 1. The field name: "a" or "b" followed by "m", scanning up to the second-to-last character.
+  // 1. The field name: "a" or "b" followed by "m" within the line's text. A
+  //    name found past a carriage return would have no text of its own and
+  //    the next scan would find it again and again.
   int at = -1;
-  for (int i = start; i >= 0 && i + 1 < length; ++i) {
+  for (int i = start; i >= 0 && i + 1 < end; ++i) {
     if ((line[i] == 'a' || line[i] == 'b') && line[i + 1] == 'm') {
       at = i;
       break;
