@@ -1,0 +1,81 @@
+#include "fuzz/fuzz_common.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "search/engine.h"
+
+Engine& fuzzEngine() {
+  static Engine* engine = nullptr;
+  if (engine == nullptr) {
+    engine = new Engine();
+    engine->init(1);
+  }
+  engine->newGame();
+  engine->chess960 = 0;
+  engine->bookOn = 0;
+  engine->stopRequest = StopNone;
+  engine->multiPV = 1;
+  return *engine;
+}
+
+void fuzzSilenceStdout() {
+  fflush(stdout);
+  const int null = open("/dev/null", O_WRONLY);
+  if (null >= 0) {
+    dup2(null, 1);
+    close(null);
+  }
+}
+
+FuzzFile::FuzzFile() {
+  fd_ = memfd_create("tarvok-fuzz", 0);
+  if (fd_ < 0) fuzzFail("memfd_create", strerror(errno));
+  snprintf(path_, sizeof path_, "/proc/self/fd/%d", fd_);
+}
+
+FuzzFile::~FuzzFile() { close(fd_); }
+
+void FuzzFile::write(const uint8_t* data, size_t size) {
+  clear();
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = pwrite(fd_, data + done, size - done, off_t(done));
+    if (n <= 0) fuzzFail("pwrite", strerror(errno));
+    done += size_t(n);
+  }
+}
+
+void FuzzFile::clear() {
+  if (ftruncate(fd_, 0) != 0) fuzzFail("ftruncate", strerror(errno));
+}
+
+std::string FuzzFile::read() const {
+  std::string out;
+  char buffer[4096];
+  off_t at = 0;
+  for (;;) {
+    const ssize_t n = pread(fd_, buffer, sizeof buffer, at);
+    if (n <= 0) break;
+    out.append(buffer, size_t(n));
+    at += n;
+  }
+  return out;
+}
+
+std::string fuzzText(const uint8_t* data, size_t size, size_t limit) {
+  if (size > limit) size = limit;
+  std::string text(reinterpret_cast<const char*>(data), size);
+  const size_t zero = text.find('\0');
+  if (zero != std::string::npos) text.resize(zero);
+  return text;
+}
+
+void fuzzFail(const char* what, const char* detail) {
+  fprintf(stderr, "fuzz check failed: %s: %s\n", what, detail);
+  abort();
+}
