@@ -216,3 +216,86 @@ private:
     std::string buffer_;
     std::vector<std::string> transcript_;
 };
+
+// Checks on reply text, shared by the protocol tests.
+namespace e2e {
+
+// The blank-separated words of a line (empty words dropped).
+inline std::vector<std::string> words(const std::string& line) {
+    std::vector<std::string> out;
+    std::string word;
+    for (char c : line) {
+        if (c == ' ') {
+            if (!word.empty()) out.push_back(word);
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    if (!word.empty()) out.push_back(word);
+    return out;
+}
+
+// A move in coordinate text: e2e4, e7e8q.
+inline bool isCoordinateMove(const std::string& s) {
+    if (s.size() != 4 && s.size() != 5) return false;
+    if (s[0] < 'a' || s[0] > 'h' || s[1] < '1' || s[1] > '8' || s[2] < 'a' || s[2] > 'h' || s[3] < '1' || s[3] > '8')
+        return false;
+    return s.size() == 4 || std::string("nbrq").find(s[4]) != std::string::npos;
+}
+
+// A decimal integer, optionally negative.
+inline bool isInteger(const std::string& s) {
+    size_t i = (!s.empty() && s[0] == '-') ? 1 : 0;
+    if (i == s.size()) return false;
+    for (; i < s.size(); ++i)
+        if (s[i] < '0' || s[i] > '9') return false;
+    return true;
+}
+
+// "bestmove <move>" or "bestmove <move> ponder <move>".
+inline bool isBestMoveLine(const std::string& line) {
+    std::vector<std::string> w = words(line);
+    if (w.size() == 2) return w[0] == "bestmove" && isCoordinateMove(w[1]) && line == "bestmove " + w[1];
+    return w.size() == 4 && w[0] == "bestmove" && isCoordinateMove(w[1]) && w[2] == "ponder" &&
+           isCoordinateMove(w[3]) && line == "bestmove " + w[1] + " ponder " + w[3];
+}
+
+// "info [multipv n] depth n seldepth n score cp|mate n [bound] time n nodes n nps n pv moves".
+inline bool isInfoPvLine(const std::string& line) {
+    std::vector<std::string> w = words(line);
+    size_t i = 0;
+    auto take = [&](const char* word) { return i < w.size() && w[i++] == word; };
+    auto number = [&]() { return i < w.size() && isInteger(w[i++]); };
+    if (!take("info")) return false;
+    if (i < w.size() && w[i] == "multipv" && !(++i && number())) return false;
+    if (!take("depth") || !number() || !take("seldepth") || !number() || !take("score")) return false;
+    if (i >= w.size() || (w[i] != "cp" && w[i] != "mate")) return false;
+    ++i;
+    if (!number()) return false;
+    if (i < w.size() && (w[i] == "upperbound" || w[i] == "lowerbound")) ++i;
+    if (!take("time") || !number() || !take("nodes") || !number() || !take("nps") || !number() || !take("pv"))
+        return false;
+    for (; i < w.size(); ++i)
+        if (!isCoordinateMove(w[i])) return false;
+    return true;
+}
+
+// xboard "move <move>".
+inline bool isXboardMoveLine(const std::string& line) {
+    std::vector<std::string> w = words(line);
+    return w.size() == 2 && w[0] == "move" && isCoordinateMove(w[1]) && line == "move " + w[1];
+}
+
+// xboard thinking line: depth, score, centiseconds, nodes, moves.
+inline bool isThinkingLine(const std::string& line) {
+    std::vector<std::string> w = words(line);
+    if (w.size() < 4) return false;
+    for (int i = 0; i < 4; ++i)
+        if (!isInteger(w[i])) return false;
+    for (size_t i = 4; i < w.size(); ++i)
+        if (!isCoordinateMove(w[i])) return false;
+    return true;
+}
+
+}  // namespace e2e

@@ -1,7 +1,6 @@
 // xboard sessions driven through pipes, as xboard drives the engine.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -20,8 +19,6 @@ const int SLACK_MS = 250;
 const char* FEATURES =
     "feature setboard=1 myname=\"Tarvok 1.8 64 bits\" analyze=1 ping=1 draw=0 sigint=0 "
     "variants=\"normal,fischerandom\" done=1 colors=0";
-const std::regex MOVE_RE("move [a-h][1-8][a-h][1-8][nbrq]?");
-const std::regex THINKING_RE("-?\\d+ -?\\d+ \\d+ \\d+( [a-h][1-8][a-h][1-8][nbrq]?)*");
 
 // Starts the program and completes the handshake and a new game.
 void startXboard(E2eDriver& d, const char* program = TARVOK_BIN_POPCNT) {
@@ -103,10 +100,10 @@ TEST(XboardE2e, ForceMovesGoAndPosting) {
     std::vector<std::string> seen;
     std::string move;
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, &seen, &move)) << d.transcript();
-    EXPECT_TRUE(std::regex_match(move, MOVE_RE)) << move;
+    EXPECT_TRUE(e2e::isXboardMoveLine(move)) << move;
     int thinking = 0;
     for (size_t i = 0; i + 1 < seen.size(); ++i)
-        if (std::regex_match(seen[i], THINKING_RE)) ++thinking;
+        if (e2e::isThinkingLine(seen[i])) ++thinking;
     EXPECT_EQ(thinking, 3) << d.transcript();
     EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/"));  // the engine's move was played
     EXPECT_NE(currentFen(d).find(" b KQkq"), std::string::npos);
@@ -116,7 +113,7 @@ TEST(XboardE2e, ForceMovesGoAndPosting) {
     seen.clear();
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, &seen, &move)) << d.transcript();
     EXPECT_EQ(seen.size(), 1u) << d.transcript();
-    EXPECT_TRUE(std::regex_match(move, MOVE_RE)) << move;
+    EXPECT_TRUE(e2e::isXboardMoveLine(move)) << move;
 
     // Force mode: moves are played, no reply; an illegal move changes nothing.
     d.send("force");
@@ -208,7 +205,7 @@ TEST(XboardE2e, PonderingHitAndMiss) {
     d.send(miss);
     std::string move;
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, nullptr, &move)) << d.transcript();
-    EXPECT_TRUE(std::regex_match(move, MOVE_RE)) << move;
+    EXPECT_TRUE(e2e::isXboardMoveLine(move)) << move;
     d.send("easy");
     sync(d, 5);
     fen = currentFen(d);
@@ -236,7 +233,7 @@ TEST(XboardE2e, UndoRemoveAndSetboard) {
     d.send("go");
     std::string move;
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, nullptr, &move)) << d.transcript();
-    EXPECT_TRUE(std::regex_match(move, MOVE_RE)) << move;
+    EXPECT_TRUE(e2e::isXboardMoveLine(move)) << move;
     d.send("quit");
     EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
 }
@@ -260,11 +257,8 @@ TEST(XboardE2e, AnalyzeFollowsMovesAndExits) {
     // The analysis now runs on the position after e7e5: white to move.
     bool whiteMoves = false;
     for (const std::string& l : second) {
-        std::smatch m;
-        if (std::regex_search(l, m, std::regex("^\\d+ -?\\d+ \\d+ \\d+ ([a-h][1-8])"))) {
-            std::string from = m[1];
-            whiteMoves = from[1] == '1' || from[1] == '2';
-        }
+        std::vector<std::string> w = e2e::words(l);
+        if (e2e::isThinkingLine(l) && w.size() >= 5) whiteMoves = w[4][1] == '1' || w[4][1] == '2';
     }
     EXPECT_TRUE(whiteMoves) << d.transcript();
     d.send("undo");

@@ -1,0 +1,130 @@
+// UCI output formats and option handling, checked in-process.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/context.h"
+#include "eval/eval.h"
+#include "protocol/uci.h"
+#include "search/engine.h"
+
+namespace {
+
+// A protocol object wired to its own engine and context, as after "uci".
+struct UciRig {
+    UciRig() {
+        memset(&context, 0, sizeof context);
+        context.engine = &engine;
+        snprintf(context.buildKind, sizeof context.buildKind, "%s", "64 bits");
+        protocol = new UciProtocol(&engine, &context);
+        context.protocol = protocol;
+        protocol->attach();
+    }
+    ~UciRig() { delete protocol; }
+    std::string info(double elapsed, int index, int score, int bound, int moves = 1) {
+        PVLine line = {};
+        line.count = moves;
+        line.moves[0].move = makeMoveValue(12, 28, 1, 0, 0, MOVE_DOUBLE);  // e2e4
+        line.moves[0].score = score;
+        line.moves[1].move = makeMoveValue(52, 36, 1, 0, 0, MOVE_DOUBLE);  // e7e5
+        testing::internal::CaptureStdout();
+        if (index == 0)
+            protocol->output.sendPV(elapsed, 7, &line, 123456, 12, bound);
+        else
+            protocol->output.sendMultiPV(elapsed, index, 7, &line, 123456, 12, bound);
+        return testing::internal::GetCapturedStdout();
+    }
+    Engine engine;
+    MainContext context;
+    UciProtocol* protocol;
+};
+
+std::string coordinate(Move m, u32 chess960) {
+    char text[8];
+    moveToCoordinate(m, chess960, text);
+    return text;
+}
+
+}  // namespace
+
+// Castling is stored king-to-rook; standard chess writes the king's target
+// for corner rooks, Chess960 writes the rook's square; promotions get a letter.
+TEST(UciOutput, CoordinateText) {
+    const Move whiteShort = makeMoveValue(4, 7, 6, 0, 0, MOVE_CASTLE);
+    const Move whiteLong = makeMoveValue(4, 0, 6, 0, 0, MOVE_CASTLE);
+    const Move blackShort = makeMoveValue(60, 63, 6, 0, 0, MOVE_CASTLE);
+    const Move blackLong = makeMoveValue(60, 56, 6, 0, 0, MOVE_CASTLE);
+    const Move innerRook = makeMoveValue(1, 3, 6, 0, 0, MOVE_CASTLE);  // Chess960: king b1, rook d1
+    EXPECT_EQ(coordinate(whiteShort, 0), "e1g1");
+    EXPECT_EQ(coordinate(whiteLong, 0), "e1c1");
+    EXPECT_EQ(coordinate(blackShort, 0), "e8g8");
+    EXPECT_EQ(coordinate(blackLong, 0), "e8c8");
+    EXPECT_EQ(coordinate(innerRook, 0), "b1d1");
+    EXPECT_EQ(coordinate(whiteShort, 1), "e1h1");
+    EXPECT_EQ(coordinate(blackLong, 1), "e8a8");
+    EXPECT_EQ(coordinate(makeMoveValue(52, 60, 1, 0, 2), 0), "e7e8n");
+    EXPECT_EQ(coordinate(makeMoveValue(9, 0, 1, 4, 5), 0), "b2a1q");
+    EXPECT_EQ(coordinate(0, 0), "a1a1");
+}
+
+// Scores, bounds, time and speed of the info lines, byte for byte.
+TEST(UciOutput, InfoLines) {
+    UciRig rig;
+    EXPECT_EQ(rig.info(1500000.0, 0, 25, 0, 2),
+              "info depth 7 seldepth 12 score cp 25 time 1500 nodes 123456 nps 82304 pv e2e4 e7e5\n");
+    EXPECT_EQ(rig.info(1500000.0, 0, 31999, 0), "info depth 7 seldepth 12 score mate 1 time 1500 nodes 123456 nps 82304 pv e2e4\n");
+    EXPECT_EQ(rig.info(1500000.0, 0, 31997, 0).substr(0, 40), "info depth 7 seldepth 12 score mate 2 ti");
+    EXPECT_EQ(rig.info(1500000.0, 0, -31998, 0).substr(0, 41), "info depth 7 seldepth 12 score mate -1 ti");
+    EXPECT_EQ(rig.info(1500000.0, 0, -32000, 0).substr(0, 40), "info depth 7 seldepth 12 score mate 0 ti");
+    EXPECT_EQ(rig.info(1500000.0, 0, 31743, 0).substr(0, 44), "info depth 7 seldepth 12 score cp 31743 time");
+    EXPECT_EQ(rig.info(1500000.0, 0, 35, 2).substr(0, 52), "info depth 7 seldepth 12 score cp 35 lowerbound time");
+    EXPECT_EQ(rig.info(1500000.0, 0, 35, 1).substr(0, 52), "info depth 7 seldepth 12 score cp 35 upperbound time");
+    // No time yet: 16 ms shown and used for the speed.
+    EXPECT_EQ(rig.info(0.0, 0, 0, 0), "info depth 7 seldepth 12 score cp 0 time 16 nodes 123456 nps 7716000 pv e2e4\n");
+    EXPECT_EQ(rig.info(1500000.0, 0, 0, 0, 0), "info depth 7 seldepth 12 score cp 0 time 1500 nodes 123456 nps 82304 pv \n");
+    EXPECT_EQ(rig.info(1500000.0, 3, -40, 0),
+              "info multipv 3 depth 7 seldepth 12 score cp -40 time 1500 nodes 123456 nps 82304 pv e2e4\n");
+}
+
+// Option values are clamped and parsed as the protocol says.
+TEST(UciOutput, OptionValues) {
+    UciRig rig;
+    UciProtocol& p = *rig.protocol;
+    p.handleLine("setoption name MultiPV value 0");
+    EXPECT_EQ(rig.engine.multiPV, 1);
+    p.handleLine("setoption name MultiPV value 100");
+    EXPECT_EQ(rig.engine.multiPV, 32);
+    p.handleLine("setoption name UCI_Elo value 999");
+    EXPECT_EQ(strengthElo, 1000u);
+    EXPECT_EQ(strengthLimited, 1);
+    p.handleLine("setoption name UCI_Elo value -5");
+    EXPECT_EQ(strengthElo, 2600u);
+    EXPECT_EQ(strengthLimited, 0);
+    p.handleLine("setoption name UCI_Elo value 1800");
+    EXPECT_EQ(strengthLimited, 1);
+    p.handleLine("setoption name UCI_LimitStrength value false");  // off, Elo remembered
+    EXPECT_EQ(strengthLimited, 0);
+    EXPECT_EQ(strengthElo, 2600u);
+    p.handleLine("setoption name UCI_LimitStrength value true");
+    EXPECT_EQ(strengthElo, 1800u);
+    EXPECT_EQ(strengthLimited, 1);
+    p.handleLine("setoption name UCI_Elo value 2600");
+    EXPECT_EQ(strengthLimited, 0);
+    p.handleLine("setoption name UCI_Chess960 value true");
+    EXPECT_EQ(rig.engine.chess960, 1u);
+    p.handleLine("setoption name UCI_Chess960 value True");  // only "true" is true
+    EXPECT_EQ(rig.engine.chess960, 0u);
+    p.handleLine("setoption name Ponder value true");
+    EXPECT_EQ(rig.context.ponderOption, 1u);
+    EXPECT_EQ(rig.engine.ponderEnabled, 1u);
+    p.handleLine("setoption name Ponder value false");
+    EXPECT_EQ(rig.context.ponderOption, 0u);
+    EXPECT_EQ(rig.engine.ponderEnabled, 0u);
+    std::string longName(3000, 'x');
+    p.handleLine(("setoption name Book File value my book " + longName).c_str());
+    EXPECT_EQ(std::string(rig.context.bookFile).substr(0, 8), "my book ");
+    EXPECT_EQ(strlen(rig.context.bookFile), sizeof rig.context.bookFile - 1);
+    p.handleLine("setoption name MultiPV 3");  // no "value": ignored
+    EXPECT_EQ(rig.engine.multiPV, 32);
+}
