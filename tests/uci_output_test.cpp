@@ -6,6 +6,7 @@
 
 #include "app/context.h"
 #include "eval/eval.h"
+#include "protocol/protocol.h"
 #include "protocol/uci.h"
 #include "search/engine.h"
 
@@ -127,4 +128,18 @@ TEST(UciOutput, OptionValues) {
     EXPECT_EQ(strlen(rig.context.bookFile), sizeof rig.context.bookFile - 1);
     p.handleLine("setoption name MultiPV 3");  // no "value": ignored
     EXPECT_EQ(rig.engine.multiPV, 32);
+}
+
+// Fixed time per move keeps a reserve for starting, stopping and writing
+// the move; an expired clock counts as no time at all.
+TEST(UciOutput, TimeReserveAndExpiredClocks) {
+    EXPECT_EQ(fixedMoveTime(1000), 950000u);
+    EXPECT_EQ(fixedMoveTime(400), 350000u);
+    EXPECT_EQ(fixedMoveTime(100), 75000u);  // short times keep three quarters
+    EXPECT_GT(fixedMoveTime(0), 0u);
+    EXPECT_GT(fixedMoveTime(-5), 0u);
+    EXPECT_EQ(fixedMoveTime(1LL << 40), 4000000000u - 50000u);
+    EXPECT_EQ(clockMilliseconds(-500), 0u);
+    EXPECT_EQ(clockMilliseconds(12345), 12345u);
+    EXPECT_EQ(clockMilliseconds(1LL << 40), 4294967295u);
 }

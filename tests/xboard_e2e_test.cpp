@@ -9,10 +9,11 @@
 namespace {
 
 const int LONG_WAIT = 20000;
+// Wall-clock checks only catch gross overruns: the test machine may be busy
+// with other tests (the reserve itself is checked in-process).
 #ifdef __SANITIZE_ADDRESS__
-const int SLACK_MS = 400;  // instrumented code polls its clock far less often
+const int SLACK_MS = 800;  // instrumented code polls its clock far less often
 #else
-// The suite runs eight tests at once on a busy machine: allow for scheduling.
 const int SLACK_MS = 250;
 #endif
 
