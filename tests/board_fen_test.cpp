@@ -7,6 +7,8 @@
 
 #include "board/bitboard.h"
 #include "board/fen.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
 #include "board/zobrist.h"
 #include "search/engine.h"
 
@@ -156,6 +158,52 @@ TEST_F(FenTest, MalformedTextIsRejectedWithoutChange) {
   std::string letters(5000, 'p');
   EXPECT_FALSE(engine->setFEN(letters.c_str()));
   EXPECT_TRUE(boardIsConsistent(board()));
+}
+
+TEST_F(FenTest, MutatedTextNeverBreaksTheBoard) {
+  const char* seeds[] = {
+      START_FEN,
+      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+      "bqnb1rkr/pp3ppp/3ppn2/2p5/5P2/P2P4/NPP1P1PP/BQ1BNRKR w HFhf - 2 9",
+      "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+      "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1",
+  };
+  const char alphabet[] = "pnbrqkPNBRQK12345678/ wb-KQkqABCDEFGHabcdefgh036x";
+  u64 seed = 0x5eed5eed5eedull;
+  auto next = [&seed]() {
+    seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+    return seed;
+  };
+  int accepted = 0;
+  for (int i = 0; i < 20000; i++) {
+    std::string text = seeds[next() % 5];
+    const int edits = 1 + int(next() % 3);
+    for (int e = 0; e < edits; e++) {
+      const size_t at = next() % (text.size() + 1);
+      const char c = alphabet[next() % (sizeof alphabet - 1)];
+      switch (next() % 3) {
+        case 0: text.insert(at, 1, c); break;
+        case 1: if (at < text.size()) text.erase(at, 1); break;
+        default: if (at < text.size()) text[at] = c; break;
+      }
+    }
+    if (!engine->setFEN(text.c_str())) continue;
+    accepted++;
+    ASSERT_TRUE(boardIsConsistent(board())) << text;
+    ASSERT_FALSE(isSquareAttacked(board(), board().kingSquare[board().opponent], board().side)) << text;
+    // Every generated move can be made and unmade.
+    MoveSlot list[MAX_MOVES];
+    const u32 n = generateMoves(board(), list, boardInCheck(board()));
+    for (u32 m = 0; m < n; m++) {
+      makeMove(engine->board, list[m].move);
+      ASSERT_TRUE(boardIsConsistent(board())) << text << " " << std::hex << list[m].move;
+      unmakeMove(engine->board, list[m].move);
+    }
+    char out[FEN_BUFFER_SIZE];
+    engine->getFEN(out);
+    ASSERT_TRUE(engine->setFEN(out)) << out;
+  }
+  EXPECT_GT(accepted, 1000);
 }
 
 TEST_F(FenTest, PrintBoardDiagram) {
