@@ -146,32 +146,32 @@ void bookAddLines(Board& board, const LineRecords& lineRecords, i32 minCount) {
     boardSetStart(board);
 }
 
-// Builds a book file from PGN games; 0 when nothing could be built.
+// Builds a book file from PGN games; 0 when the games cannot be read or the
+// book cannot be written.
 i32 Engine::buildBook(const char* pgnPath, const char* bookPath, i32 depth, i32 minCount) {
     // 1. The games.
     FILE* pgn = std::fopen(pgnPath, "rb");
     if (!pgn) return 0;
+    // A file that cannot be read to its end would give a partial book.
     std::unique_ptr<LineRecords> lineRecords(new LineRecords);
-    pgnReadGames(pgn, depth, *lineRecords);
+    const bool readWhole = pgnReadGames(pgn, depth, *lineRecords);
     std::fclose(pgn);
+    if (!readWhole) return 0;
 
     // 2. Their lines into the store.
     newGame();
     bookAddLines(board, *lineRecords, minCount);
     lineRecords.reset();
 
-    // 3. The book file. A file that cannot be created or written fully is
-    //    a failed build, and no partial book is left behind.
+    // 3. The book file. A file that cannot be created or written fully is a
+    //    failed build; what was written of it is short, so no loader takes it.
     i32 result = 0;
     FILE* book = std::fopen(bookPath, "wb");
     if (book) {
         bookSort();
         bool written = bookWrite(book);
         written = std::fclose(book) == 0 && written;
-        if (written)
-            result = 1;
-        else
-            std::remove(bookPath);
+        result = written ? 1 : 0;
     }
 
     // 4. Leave the engine in the start position.

@@ -323,8 +323,8 @@ void pgnReadLine(PgnReader& reader, const char* line) {
     }
 }
 
-// Reads the whole file into `lineRecords`.
-void pgnReadGames(FILE* file, int depth, LineRecords& lineRecords) {
+// Reads the whole file into `lineRecords`; false after a read error.
+bool pgnReadGames(FILE* file, int depth, LineRecords& lineRecords) {
     std::unique_ptr<PgnReader> reader(new PgnReader);
     std::unique_ptr<char[]> line(new char[PGN_LINE_SIZE]);
     pgnReaderInit(*reader, depth, &lineRecords);
@@ -333,4 +333,5 @@ void pgnReadGames(FILE* file, int depth, LineRecords& lineRecords) {
         if (line[0] == 0) continue;
         pgnReadLine(*reader, line.get());
     }
+    return !std::ferror(file);
 }

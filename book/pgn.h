@@ -75,6 +75,6 @@ void pgnReaderInit(PgnReader& reader, int depth, LineRecords* lineRecords);
 // Feeds one line of at most 4095 characters to the reader.
 void pgnReadLine(PgnReader& reader, const char* line);
 
-// Reads the whole file, line by line, into `lineRecords`; stops at the end of
-// the file or at a read error.
-void pgnReadGames(FILE* file, int depth, LineRecords& lineRecords);
+// Reads the whole file, line by line, into `lineRecords`; false when a read
+// error, not the end of the file, stopped it.
+bool pgnReadGames(FILE* file, int depth, LineRecords& lineRecords);

@@ -208,8 +208,14 @@ TEST_F(BookBuilder, FailuresAreReported) {
     std::string pgnPath = path("fail.pgn");
     writeText(pgnPath, TWO_GAMES);
     EXPECT_EQ(engine->buildBook(tempPath("missing.pgn").c_str(), path("x.bin").c_str(), 2, 1), 0);
+    // A read error is no end of file: a directory opens but cannot be read.
+    EXPECT_EQ(engine->buildBook("/tmp", path("dir.bin").c_str(), 2, 1), 0);
+    EXPECT_EQ(fileSize(tempPath("dir.bin")), -1);
     // A book file that cannot be created is a failed build.
     EXPECT_EQ(engine->buildBook(pgnPath.c_str(), "/nonexistent-dir/book.bin", 2, 1), 0);
+    // So is one that cannot be written to its end.
+    if (access("/dev/full", W_OK) == 0)
+        EXPECT_EQ(engine->buildBook(pgnPath.c_str(), "/dev/full", 2, 1), 0);
 }
 
 TEST_F(BookBuilder, BookFromAGameCollectionAnswersFromTheStartPosition) {
