@@ -214,8 +214,9 @@ TEST_F(BookBuilder, FailuresAreReported) {
     // A book file that cannot be created is a failed build.
     EXPECT_EQ(engine->buildBook(pgnPath.c_str(), "/nonexistent-dir/book.bin", 2, 1), 0);
     // So is one that cannot be written to its end.
-    if (access("/dev/full", W_OK) == 0)
+    if (access("/dev/full", W_OK) == 0) {
         EXPECT_EQ(engine->buildBook(pgnPath.c_str(), "/dev/full", 2, 1), 0);
+    }
 }
 
 TEST_F(BookBuilder, BookFromAGameCollectionAnswersFromTheStartPosition) {
