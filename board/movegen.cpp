@@ -123,19 +123,25 @@ u32 generateCaptures(const Board& b, MoveSlot* list, u32 capacity) {
   return w.n;
 }
 
-// Castlings, piece moves to empty squares, single and double pushes.
-u32 generateQuiets(const Board& b, MoveSlot* list, u32 capacity) {
+// King side, then queen side.
+u32 generateCastlings(const Board& b, MoveSlot* list, u32 capacity) {
   MoveWriter w{list, 0, capacity};
-  const int us = b.side;
-  const u64 empty = ~b.occupied;
-  // 1. Castling, king side first.
-  if (us == WHITE) {
+  if (b.side == WHITE) {
     addCastling(b, w, CASTLE_WK, b.castlePathKingSide[WHITE], b.rookStartKingSide[WHITE], 6);
     addCastling(b, w, CASTLE_WQ, b.castlePathQueenSide[WHITE], b.rookStartQueenSide[WHITE], 2);
   } else {
     addCastling(b, w, CASTLE_BK, b.castlePathKingSide[BLACK], b.rookStartKingSide[BLACK], 62);
     addCastling(b, w, CASTLE_BQ, b.castlePathQueenSide[BLACK], b.rookStartQueenSide[BLACK], 58);
   }
+  return w.n;
+}
+
+// Castlings, piece moves to empty squares, single and double pushes.
+u32 generateQuiets(const Board& b, MoveSlot* list, u32 capacity) {
+  // 1. Castling, king side first.
+  MoveWriter w{list, generateCastlings(b, list, capacity), capacity};
+  const int us = b.side;
+  const u64 empty = ~b.occupied;
   // 2-6. Pieces.
   addAllPieceMoves(b, w, empty, false);
   // 7. Single and 8. double pushes.

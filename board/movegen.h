@@ -12,6 +12,8 @@
 
 // Captures, all promotions and en-passant captures of the side to move.
 u32 generateCaptures(const Board& b, MoveSlot* list, u32 capacity = MAX_MOVES);
+// The castlings of the side to move (the first stage of generateQuiets).
+u32 generateCastlings(const Board& b, MoveSlot* list, u32 capacity = MAX_MOVES);
 // Castling, piece moves to empty squares, non-promoting pushes.
 u32 generateQuiets(const Board& b, MoveSlot* list, u32 capacity = MAX_MOVES);
 // Answers to a check: safe king steps, blocks and captures of the checker.

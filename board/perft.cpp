@@ -74,11 +74,11 @@ inline u64 pawnMoveCount(u64 targets) {
 // king test after making the move.
 u64 castlingCount(Board& b) {
   if (!(b.castling & (b.side == WHITE ? CASTLE_WK | CASTLE_WQ : CASTLE_BK | CASTLE_BQ))) return 0;
-  MoveSlot list[MAX_MOVES];
-  const u32 n = generateQuiets(b, list, 2);
+  MoveSlot list[2];
+  const u32 n = generateCastlings(b, list, 2);
   u64 count = 0;
   for (u32 i = 0; i < n; i++)
-    if (moveIsCastling(list[i].move) && legalByMaking(b, list[i].move)) count++;
+    if (legalByMaking(b, list[i].move)) count++;
   return count;
 }
 
