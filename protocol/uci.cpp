@@ -160,10 +160,15 @@ void UciOutput::sendCurrMove(Move move, int number) {
     sendLine("info currmove %s currmovenumber %d", text, number);
 }
 
-// Reads a waiting line unless the queue of waiting lines is full (then the
-// line stays in the pipe until the search has ended).
+// Reads a waiting line unless the queue of waiting lines is full. Then the
+// line stays in the pipe, and the search ends as "stop" would: an infinite
+// or ponder search would otherwise never see the "stop" behind the lines.
 void UciOutput::pollInput() {
-    pollProtocolInput(context, owner && owner->deferred.full());
+    if (owner && owner->deferred.full()) {
+        owner->endSearchForWaitingLines();
+        return;
+    }
+    pollProtocolInput(context, false);
 }
 
 // Writes "bestmove" with the move and, when given, the move to ponder on.
@@ -279,6 +284,18 @@ bool UciProtocol::handleDuringSearch(const char* line) {
         lineStartsWith(line, "perft") || lineStartsWith(line, "divide") || isDebugCommand(line))
         deferred.push(line);
     return true;
+}
+
+// The search stops with its best move so far, a ponder search as after "stop".
+void UciProtocol::endSearchForWaitingLines() {
+    Engine* e = engine;
+    if (!e->searching || e->stopRequest != StopNone) return;
+    if (e->pondering) {
+        ponderStopped = 1;
+        e->stopRequest = StopPonder;
+    } else {
+        e->stopRequest = StopNow;
+    }
 }
 
 // Runs one command with no search running (or one of the at-once commands).

@@ -63,6 +63,10 @@ public:
     // Lines that wait for the running search to end.
     LineQueue deferred;
 
+    // Ends the running search as "stop" would, once the waiting lines fill
+    // their queue (see UciOutput::pollInput).
+    void endSearchForWaitingLines();
+
 private:
     bool dispatch(const char* line);
     bool handleDuringSearch(const char* line);

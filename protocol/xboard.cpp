@@ -132,9 +132,16 @@ void XboardOutput::sendHashFull(int) {}
 void XboardOutput::sendDepth(int) {}
 void XboardOutput::sendCurrMove(Move, int) {}
 
-// Reads a waiting line unless the queue of waiting lines is full.
+// Reads a waiting line unless the queue of waiting lines is full. Then the
+// line stays in the pipe and the search ends, so that the waiting lines run:
+// an analysis or ponder search would otherwise never see "exit", "?" or the
+// opponent's move behind them.
 void XboardOutput::pollInput() {
-    pollProtocolInput(context, owner && owner->deferred.full());
+    if (owner && owner->deferred.full()) {
+        owner->endSearchForWaitingLines();
+        return;
+    }
+    pollProtocolInput(context, false);
 }
 
 // End of a search: the engine's move with its hint and ponder search, the
@@ -250,6 +257,22 @@ void XboardProtocol::setClocksForSideToMove() {
     int side = engine->board.side;
     if (engineTime >= 0) engine->clock[side] = (float)engineTime;
     if (opponentTime >= 0) engine->clock[1 - side] = (float)opponentTime;
+}
+
+// An analysis is given up and analyses again after the waiting lines; a
+// ponder search is given up (its predicted reply is taken back); the
+// engine's own search plays its move now, as "?" asks.
+void XboardProtocol::endSearchForWaitingLines() {
+    Engine* e = engine;
+    if (!e->searching || e->stopRequest != StopNone) return;
+    if (analyzing) {
+        e->stopRequest = StopAbort;
+        queueSearch(SearchAnalysis);
+    } else if (ponderMovePlayed) {
+        e->stopRequest = StopAbort;
+    } else {
+        e->stopRequest = StopNow;
+    }
 }
 
 // Handles a line; searches and the lines held back during them run here,

@@ -70,6 +70,10 @@ public:
     // Puts the last "time"/"otim" values on the side to move's clocks.
     void setClocksForSideToMove();
 
+    // Ends the running search once the waiting lines fill their queue (see
+    // XboardOutput::pollInput).
+    void endSearchForWaitingLines();
+
 private:
     bool dispatch(const char* line);
     bool handleDuringSearch(const char* line);

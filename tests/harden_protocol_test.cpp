@@ -1,0 +1,50 @@
+// Regression tests for hangs that fuzzing found in the protocols: each
+// session here once left the program deaf to the GUI.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2e_driver.h"
+
+// Nine lines that must wait for the search filled the queue of waiting
+// lines; input was then held until the search ended, and an infinite
+// search never ends, so "stop" was never read.
+TEST(HardenProtocol, UciWaitingLinesDoNotBlockStop) {
+  E2eDriver d;
+  ASSERT_TRUE(d.start(TARVOK_BIN_POPCNT));
+  d.send("uci");
+  ASSERT_TRUE(d.waitFor("uciok", 10000));
+  d.send("go infinite");
+  for (int i = 0; i < 9; i++) d.send("setoption name MultiPV value 1");
+  d.send("stop");
+  ASSERT_TRUE(d.waitFor("bestmove", 10000));
+  d.send("isready");
+  EXPECT_TRUE(d.waitFor("readyok", 10000));
+  // The same with a ponder search and "ponderhit" behind the lines.
+  d.send("setoption name Ponder value true");
+  d.send("position startpos moves e2e4");
+  d.send("go ponder wtime 100000 btime 100000");
+  for (int i = 0; i < 9; i++) d.send("setoption name UCI_Elo value 2600");
+  d.send("ponderhit");
+  ASSERT_TRUE(d.waitFor("bestmove", 10000));
+  d.send("quit");
+  EXPECT_NE(d.waitExit(10000), -1);
+}
+
+// The same in xboard: lines that wait during an analysis kept "exit" and
+// "ping" in the pipe for ever.
+TEST(HardenProtocol, XboardWaitingLinesDoNotBlockExit) {
+  E2eDriver d;
+  ASSERT_TRUE(d.start(TARVOK_BIN_POPCNT));
+  d.send("xboard");
+  d.send("protover 2");
+  ASSERT_TRUE(d.waitFor("feature", 10000));
+  d.send("new");
+  d.send("analyze");
+  for (int i = 0; i < 10; i++) d.send("sd 30");
+  d.send("exit");
+  d.send("ping 7");
+  ASSERT_TRUE(d.waitFor("pong 7", 10000));
+  d.send("quit");
+  EXPECT_NE(d.waitExit(10000), -1);
+}
