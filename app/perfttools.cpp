@@ -37,6 +37,7 @@ bool allocateMoveBuffer(PerftContext* pc) {
   return pc->moveBuffer != nullptr;
 }
 
+// Frees the context's move buffer.
 void freeMoveBuffer(PerftContext* pc) {
   free(pc->moveBuffer);
   pc->moveBuffer = nullptr;
@@ -53,6 +54,7 @@ PerftContext* boundContext(MainContext* ctx) {
   return pc;
 }
 
+// The time line (format with one %s) and the speed line.
 void printTimeAndSpeed(const char* timeFormat, double microseconds, int speed) {
   char timeText[32];
   formatTime(microseconds, timeText, sizeof timeText);
@@ -62,6 +64,7 @@ void printTimeAndSpeed(const char* timeFormat, double microseconds, int speed) {
 
 }  // namespace
 
+// The buffer is allocated before the clock starts.
 void perft(MainContext* ctx, int depth) {
   PerftContext* pc = boundContext(ctx);
   depth = clampDepth(depth);
@@ -79,6 +82,7 @@ void perft(MainContext* ctx, int depth) {
   printTimeAndSpeed("Time = %s", us, speedFigure(pc->nodes, 1000000, us));
 }
 
+// Speed in thousands of nodes per second.
 void perftd(MainContext* ctx, int depth) {
   PerftContext* pc = boundContext(ctx);
   depth = clampDepth(depth);
@@ -102,6 +106,7 @@ void perftd(MainContext* ctx, int depth) {
   printTimeAndSpeed("Time = %s", us, speedFigure(pc->nodes, 1000, us));
 }
 
+// The allocations are inside the timed span.
 void divide(MainContext* ctx, int depth) {
   PerftContext* pc = boundContext(ctx);
   Board& b = *pc->board;
@@ -213,6 +218,7 @@ bool fieldMatches(const char* field, int depth, u64 nodes) {
 
 }  // namespace
 
+// Lines of up to 255 characters; every non-empty line is scored.
 bool perftSuite(PerftContext* pc, const char* fileName, int depth) {
   FILE* file = fopen(fileName, "r");
   if (file == nullptr) return false;
@@ -258,6 +264,7 @@ bool perftSuite(PerftContext* pc, const char* fileName, int depth) {
   return true;
 }
 
+// A negative depth means 5.
 bool runPerftSuite(MainContext* ctx, const char* fileName, int depth) {
   if (depth < 0) depth = 5;
   Engine* engine = ctx->engine;

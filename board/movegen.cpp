@@ -13,6 +13,7 @@ struct MoveWriter {
   MoveSlot* list;
   u32 n;
   u32 capacity;
+  // Writes the move unless the list is full.
   void add(Move m) {
     if (n < capacity) list[n++].move = m;
   }

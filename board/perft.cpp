@@ -201,10 +201,13 @@ int clampDepth(int depth) { return depth < 1 ? 1 : depth > PERFT_MAX_DEPTH ? PER
 
 }  // namespace
 
+// Depths outside 1..127 are clamped.
 void perftCount(PerftContext* ctx, int depth) {
   ctx->nodes += countPaths(*ctx->board, ctx->moveBuffer, clampDepth(depth));
 }
 
+// Counts only; the counters stay as they are.
 u64 divideCount(PerftContext* ctx, int depth) { return countPaths(*ctx->board, ctx->moveBuffer, clampDepth(depth)); }
 
+// Every leaf move is made to find checks and mates.
 void perftdCount(PerftContext* ctx, int depth) { countStatistics(ctx, *ctx->board, clampDepth(depth)); }

@@ -85,6 +85,7 @@ void Engine::releaseTables() {
   releasePawnHash();
 }
 
+// A new position starts a new game record.
 bool Engine::setFEN(const char* fen) {
   if (!boardSetFEN(board, fen)) return false;
   gamePly = 0;
@@ -93,6 +94,7 @@ bool Engine::setFEN(const char* fen) {
   return true;
 }
 
+// Always succeeds; the text is cut to size.
 bool Engine::getFEN(char* out, size_t size) {
   boardGetFEN(board, out, size);
   return true;
@@ -171,6 +173,7 @@ void engineMakeRoom(Engine& e) {
   e.gamePly = e.gamePly > drop ? e.gamePly - drop : 0;
 }
 
+// The index is kept inside the record.
 void engineRecordMove(Engine& e, Move move, u32 index) {
   if (index >= u32(GAME_MOVES_SIZE)) index = GAME_MOVES_SIZE - 1;
   e.gameMoves[index].move = move;

@@ -96,6 +96,7 @@ void releaseHash() {
   hashTable.entries = nullptr;
 }
 
+// Frees the block of a table at exit.
 void destroyHashTable(HashTable* table) {
   if (table->block != nullptr) free(table->block);
   table->block = nullptr;
