@@ -332,7 +332,7 @@ TEST(UciE2e, Chess960CastlingNotation) {
     d.send("setoption name MultiPV value 32");
     for (int chess960 = 0; chess960 <= 1; ++chess960) {
         d.send(std::string("setoption name UCI_Chess960 value ") + (chess960 ? "true" : "false"));
-        d.send("position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1");
+        d.send("position fen r3k3/8/8/8/8/8/8/4K2R w Kq - 0 1");
         d.send("go depth 1");
         std::vector<std::string> seen;
         ASSERT_FALSE(bestMove(d, &seen).empty()) << d.transcript();
@@ -348,8 +348,25 @@ TEST(UciE2e, Chess960CastlingNotation) {
             }
         }
         EXPECT_TRUE(sawCastling) << d.transcript();
-        d.send(std::string("position fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves ") + (chess960 ? "e1h1" : "e1g1"));
-        EXPECT_TRUE(fenStartsWith(d, "4k3/8/8/8/8/8/8/5RK1")) << chess960;
+        d.send(std::string("position fen r3k3/8/8/8/8/8/8/4K2R w Kq - 0 1 moves ") + (chess960 ? "e1h1" : "e1g1"));
+        d.send("go depth 1");
+        seen.clear();
+        ASSERT_FALSE(bestMove(d, &seen).empty()) << d.transcript();
+        sawCastling = false;
+        for (const std::string& l : seen) {
+            if (l.find(" pv e8c8") != std::string::npos) {
+                EXPECT_EQ(chess960, 0) << l;
+                sawCastling = true;
+            }
+            if (l.find(" pv e8a8") != std::string::npos) {
+                EXPECT_EQ(chess960, 1) << l;
+                sawCastling = true;
+            }
+        }
+        EXPECT_TRUE(sawCastling) << d.transcript();
+        d.send(std::string("position fen r3k3/8/8/8/8/8/8/4K2R w Kq - 0 1 moves ") +
+               (chess960 ? "e1h1 e8a8" : "e1g1 e8c8"));
+        EXPECT_TRUE(fenStartsWith(d, "2kr4/8/8/8/8/8/8/5RK1 w")) << chess960;
     }
     // Chess960 start position with castling rights named by rook files.
     d.send("position fen bqnbrkrn/pppppppp/8/8/8/8/PPPPPPPP/BQNBRKRN w GEge - 0 1 moves h1g3");
