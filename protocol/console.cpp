@@ -57,6 +57,7 @@ void formatConsoleLine(char* out, int size, double elapsed, int index, int depth
         snprintf(out, size, "       %s %12llu %6d %7s %s", time, (unsigned long long)nodes, rate, score, pv);
 }
 
+// Releases nothing; clears the pointers it was given.
 ConsoleOutput::~ConsoleOutput() {
     owner = nullptr;
     context = nullptr;
@@ -80,12 +81,15 @@ void ConsoleOutput::sendMultiPV(double elapsed, int index, int depth, PVLine* li
     sendLine("%s", text);
 }
 
+// The console shows neither the table fill nor the iteration start.
 void ConsoleOutput::sendHashFull(int) {}
 void ConsoleOutput::sendDepth(int) {}
 // No input is read while a command-line tool searches.
 void ConsoleOutput::pollInput() {}
+// Nor the root move being searched.
 void ConsoleOutput::sendCurrMove(Move, int) {}
 
+// Releases nothing beyond its member output.
 ConsoleProtocol::~ConsoleProtocol() {}
 
 // Makes the console output the engine's current output.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+// Releases nothing; clears the pointers it was given.
 Protocol::~Protocol() {
     engine = nullptr;
     context = nullptr;

@@ -35,7 +35,7 @@ namespace {
 
 constexpr const char* DEFAULT_BOOK_FILE = "tarvokbook-11.bin";
 
-// Number after the first blank of line, or -1 when there is no blank.
+// Reads the number after the first blank of line; false when there is no blank.
 bool numberAfterBlank(const char* line, int* value) {
     const char* blank = strchr(line, ' ');
     if (!blank) return false;
@@ -46,7 +46,7 @@ bool numberAfterBlank(const char* line, int* value) {
     return true;
 }
 
-// Runs the debug commands shared by UCI and xboard; true when line was one.
+// True when line is one of the debug commands that print the position.
 bool isDebugCommand(const char* line) {
     return lineStartsWith(line, "printBoard") || lineStartsWith(line, "eval") ||
            lineStartsWith(line, "printHashKey") || lineStartsWith(line, "printFEN");
@@ -95,6 +95,7 @@ void pvToString(MainContext* context, const PVLine* line, char* out, int size) {
 
 // ---------------------------------------------------------------- output
 
+// Releases nothing; clears the pointers it was given.
 UciOutput::~UciOutput() {
     owner = nullptr;
     context = nullptr;
@@ -246,8 +247,10 @@ void UciOutput::searchDone(int stop) {
 
 // ---------------------------------------------------------------- protocol
 
+// A UCI handler on the one engine and context.
 UciProtocol::UciProtocol(Engine* engineIn, MainContext* contextIn) : Protocol(engineIn, contextIn) {}
 
+// Releases nothing beyond its members.
 UciProtocol::~UciProtocol() {}
 
 // Makes the UCI output the engine's current output.

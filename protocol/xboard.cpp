@@ -64,6 +64,7 @@ bool numberAfterBlank(const char* line, long long* value) {
     return true;
 }
 
+// Commands that only wait for a running search to end.
 bool isWaitingCommand(const char* line) {
     return lineStartsWith(line, "st ") || lineStartsWith(line, "sd ") || lineStartsWith(line, "level ") ||
            lineStartsWith(line, "variant ") || lineStartsWith(line, "printBoard") || lineStartsWith(line, "eval") ||
@@ -71,6 +72,7 @@ bool isWaitingCommand(const char* line) {
            lineStartsWith(line, "perftd ") || lineStartsWith(line, "perft ") || lineStartsWith(line, "divide ");
 }
 
+// Commands that end a running search and then change the game.
 bool isPositionCommand(const char* line) {
     return strcmp(line, "undo") == 0 || strcmp(line, "remove") == 0 || strcmp(line, "new") == 0 ||
            lineStartsWith(line, "setboard ") || strcmp(line, "result") == 0 || lineStartsWith(line, "result ") ||
@@ -102,6 +104,7 @@ bool isXboardMove(const char* line) {
 
 // ---------------------------------------------------------------- output
 
+// Releases nothing; clears the pointers it was given.
 XboardOutput::~XboardOutput() {
     owner = nullptr;
     context = nullptr;
@@ -120,14 +123,17 @@ void XboardOutput::sendThinkingMultiPV(double elapsed, int depth, const PVLine* 
     sendThinking(elapsed, depth, line, nodes);
 }
 
+// Thinking line of a single-line search, when posting is on.
 void XboardOutput::sendPV(double elapsed, int depth, PVLine* line, u64 nodes, int, int) {
     if (owner->post == 1) sendThinking(elapsed, depth, line, nodes);
 }
 
+// Thinking line of each MultiPV line, when posting is on.
 void XboardOutput::sendMultiPV(double elapsed, int, int depth, PVLine* line, u64 nodes, int, int) {
     if (owner->post == 1) sendThinkingMultiPV(elapsed, depth, line, nodes);
 }
 
+// xboard has no table fill, iteration start or current move lines.
 void XboardOutput::sendHashFull(int) {}
 void XboardOutput::sendDepth(int) {}
 void XboardOutput::sendCurrMove(Move, int) {}
@@ -231,8 +237,10 @@ void XboardOutput::searchDone(int stop) {
 
 // ---------------------------------------------------------------- protocol
 
+// An xboard handler on the one engine and context.
 XboardProtocol::XboardProtocol(Engine* engineIn, MainContext* contextIn) : Protocol(engineIn, contextIn) {}
 
+// Releases nothing beyond its members.
 XboardProtocol::~XboardProtocol() {}
 
 // Makes the xboard output the engine's current output.
