@@ -76,10 +76,13 @@ Move moveFromText(const Board& b, const char* text, int length, bool chess960) {
     // A push to the last rank without a letter promotes to a queen.
     if (!promotion && (squareRank(to) == 7 || squareRank(to) == 0)) promotion = QUEEN;
   } else if (piece == KING) {
+    // Only a king that may still castle that way reads "e1g1" as castling:
+    // set from a FEN without rights, a king on f2 has its start there, and
+    // "f2g1" is then an ordinary king move.
     if (!chess960 && from == b.kingStart[us]) {
-      if (to == (us == WHITE ? 6 : 62))
+      if (to == (us == WHITE ? 6 : 62) && (b.castling & (us == WHITE ? CASTLE_WK : CASTLE_BK)))
         to = b.rookStartKingSide[us];
-      else if (to == (us == WHITE ? 2 : 58))
+      else if (to == (us == WHITE ? 2 : 58) && (b.castling & (us == WHITE ? CASTLE_WQ : CASTLE_BQ)))
         to = b.rookStartQueenSide[us];
     }
     if (from == b.kingStart[us] && (to == b.rookStartKingSide[us] || to == b.rookStartQueenSide[us]) &&

@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "app/testsuite.h"
+#include "board/fen.h"
+#include "search/engine.h"
 #include "tools_process.h"
 
 namespace {
@@ -44,4 +47,25 @@ TEST(HardenInputs, EpdFieldAfterCarriageReturnIsNotFoundAgain) {
   remove(path.c_str());
   EXPECT_FALSE(run.timedOut);
   EXPECT_NE(run.out.find(" / 2\n"), std::string::npos) << run.out;
+}
+
+// A FEN without castling rights makes the king's square its start square;
+// a one-step king move from there to the g or c file was then read as
+// castling onto the rook's square and refused, so a legal GUI move was lost.
+TEST(HardenInputs, KingStepToCastlingFileIsAnOrdinaryMove) {
+  std::unique_ptr<Engine> e(new Engine());
+  e->init(1);
+  e->newGame();
+  ASSERT_TRUE(e->setFEN("rn2kb1r/1p3ppp/2p2q1n/p2pP3/1P2P3/N4N2/P1P2KPP/R1BQ1B1R b kq - 1 12"));
+  ASSERT_TRUE(e->playMoveString("h6g4"));
+  EXPECT_TRUE(e->playMoveString("f2g1"));
+  ASSERT_TRUE(e->setFEN("4k3/8/8/8/8/8/3K4/R6R w - - 0 1"));
+  EXPECT_TRUE(e->playMoveList("d2c1 e8d8 c1d2 d8e8 d2e1 e8d8 e1f1"));
+  // With the right, the same text is still castling.
+  ASSERT_TRUE(e->setFEN("4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1"));
+  EXPECT_TRUE(e->playMoveString("e1g1"));
+  char fen[FEN_BUFFER_SIZE];
+  e->getFEN(fen, sizeof fen);
+  const std::string text = fen;
+  EXPECT_EQ(text.substr(0, text.find(' ')), "4k3/8/8/8/8/8/8/R4RK1");
 }
