@@ -235,7 +235,16 @@ void UciOutput::searchDone(int stop) {
         return;
     }
 
-    // 3. A normal end (or a book move): the move, and the reply to ponder on.
+    // 3. An infinite search that ended by itself (its depth ran out, or the
+    //    book answered) keeps its move until "stop", as it must not end first.
+    if (owner->waitForStop && !owner->stopReceived) {
+        owner->ponderResultWaiting = 1;
+        owner->ponderResultBest = engine->lastBestMove;
+        owner->ponderResultPonder = 0;
+        return;
+    }
+
+    // 4. A normal end (or a book move): the move, and the reply to ponder on.
     if (!context->ponderOption) {
         context->ponderMove = 0;
         writeBestMove(engine->lastBestMove, 0);
@@ -354,6 +363,7 @@ bool UciProtocol::dispatch(const char* line) {
     }
     if (strcmp(line, "stop") == 0) {
         if (e->searching) {
+            stopReceived = 1;
             if (e->pondering) {
                 ponderStopped = 1;
                 e->stopRequest = StopPonder;
@@ -464,6 +474,9 @@ void UciProtocol::go(const char* line) {
         if (!blank) break;
         p = blank + 1;
     }
+
+    waitForStop = e->limitMode == LimitInfinite ? 1 : 0;
+    stopReceived = 0;
 
     // 2. Ponder only when the GUI asked for it and the option allows it.
     e->pondering = (context->ponderPending && e->ponderEnabled) ? 1 : 0;

@@ -56,6 +56,10 @@ public:
     u32 ponderResultPonder = 0;
     // "stop" reached the running ponder search: its bestmove is due at once.
     u32 ponderStopped = 0;
+    // The running search is "go infinite": its bestmove waits for "stop",
+    // which stopReceived records.
+    u32 waitForStop = 0;
+    u32 stopReceived = 0;
     // UCI_LimitStrength: -1 never set (UCI_Elo alone decides), 0 off, 1 on.
     int limitStrength = -1;
     u32 uciElo = 2600;

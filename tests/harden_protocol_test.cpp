@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "e2e_driver.h"
 
@@ -45,6 +46,33 @@ TEST(HardenProtocol, XboardWaitingLinesDoNotBlockExit) {
   d.send("exit");
   d.send("ping 7");
   ASSERT_TRUE(d.waitFor("pong 7", 10000));
+  d.send("quit");
+  EXPECT_NE(d.waitExit(10000), -1);
+}
+
+// An infinite search that runs out of depth (two bare kings reach the last
+// iteration in a moment) wrote its bestmove before the GUI sent "stop".
+TEST(HardenProtocol, UciInfiniteSearchWaitsForStop) {
+  E2eDriver d;
+  ASSERT_TRUE(d.start(TARVOK_BIN_POPCNT));
+  d.send("uci");
+  ASSERT_TRUE(d.waitFor("uciok", 10000));
+  d.send("position fen 7k/8/8/8/8/8/8/K7 w - - 0 1");
+  d.send("go infinite");
+  d.send("isready");
+  std::vector<std::string> seen;
+  ASSERT_TRUE(d.waitFor("readyok", 10000, &seen));
+  for (const std::string& line : d.drain(500)) seen.push_back(line);
+  for (const std::string& line : seen) EXPECT_NE(line.compare(0, 8, "bestmove"), 0) << line;
+  d.send("stop");
+  std::string best;
+  ASSERT_TRUE(d.waitFor("bestmove", 10000, nullptr, &best));
+  EXPECT_EQ(best.compare(0, 11, "bestmove a1"), 0) << best;
+  // Exactly one.
+  d.send("isready");
+  seen.clear();
+  ASSERT_TRUE(d.waitFor("readyok", 10000, &seen));
+  EXPECT_EQ(seen.size(), 1u);
   d.send("quit");
   EXPECT_NE(d.waitExit(10000), -1);
 }
