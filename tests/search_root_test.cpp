@@ -211,6 +211,11 @@ TEST(SearchRoot, TimeBudgetFormulas) {
   EXPECT_EQ(searchTimeBudget(e), 1500000u);
   e.increment[WHITE] = 2000;
   EXPECT_EQ(searchTimeBudget(e), 4000000u);
+  e.clock[WHITE] = 1000;  // the increment alone would overrun this clock
+  EXPECT_EQ(searchTimeBudget(e), 800000u);
+  e.clock[WHITE] = 0;
+  EXPECT_EQ(searchTimeBudget(e), 0u);
+  e.clock[WHITE] = 60000;
   // The side to move's clock is the one read.
   e.board.side = BLACK;
   e.clock[BLACK] = 0;
