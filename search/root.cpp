@@ -424,6 +424,8 @@ int Engine::searchRoot() {
     if (bookMove != MOVE_NONE) {
       nodes = 0;
       depthReached = 1;
+      // No reply is predicted; the last search's would be offered to ponder on.
+      ponderMove = MOVE_NONE;
       stopRequest = StopNow;
       endSearch(*this, bookMove);
       return 1;
