@@ -76,10 +76,11 @@ Move moveFromText(const Board& b, const char* text, int length, bool chess960) {
     // A push to the last rank without a letter promotes to a queen.
     if (!promotion && (squareRank(to) == 7 || squareRank(to) == 0)) promotion = QUEEN;
   } else if (piece == KING) {
-    // Only a king that may still castle that way reads "e1g1" as castling:
-    // set from a FEN without rights, a king on f2 has its start there, and
-    // "f2g1" is then an ordinary king move.
-    if (!chess960 && from == b.kingStart[us]) {
+    // Only a king on e1/e8 that may still castle that way reads "e1g1" as
+    // castling: set from a FEN without rights, a king on f2 has its start
+    // there, and "f2g1" is then an ordinary king move; so is "b1c1" of a
+    // king on b1, which standard notation cannot mean as castling.
+    if (!chess960 && from == b.kingStart[us] && from == (us == WHITE ? 4 : 60)) {
       if (to == (us == WHITE ? 6 : 62) && (b.castling & (us == WHITE ? CASTLE_WK : CASTLE_BK)))
         to = b.rookStartKingSide[us];
       else if (to == (us == WHITE ? 2 : 58) && (b.castling & (us == WHITE ? CASTLE_WQ : CASTLE_BQ)))

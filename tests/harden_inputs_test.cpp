@@ -61,6 +61,13 @@ TEST(HardenInputs, KingStepToCastlingFileIsAnOrdinaryMove) {
   EXPECT_TRUE(e->playMoveString("f2g1"));
   ASSERT_TRUE(e->setFEN("4k3/8/8/8/8/8/3K4/R6R w - - 0 1"));
   EXPECT_TRUE(e->playMoveList("d2c1 e8d8 c1d2 d8e8 d2e1 e8d8 e1f1"));
+  // A Chess960 position read as standard chess: "b1c1" of a king on b1 is a
+  // king step, not castling with the rook on a1.
+  ASSERT_TRUE(e->setFEN("rk2r3/8/8/8/8/8/8/RK2R3 w AEae - 0 1"));
+  EXPECT_TRUE(e->playMoveString("b1c1"));
+  char after[FEN_BUFFER_SIZE];
+  e->getFEN(after, sizeof after);
+  EXPECT_EQ(std::string(after).substr(0, std::string(after).find(' ')), "rk2r3/8/8/8/8/8/8/R1K1R3");
   // With the right, the same text is still castling.
   ASSERT_TRUE(e->setFEN("4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1"));
   EXPECT_TRUE(e->playMoveString("e1g1"));
