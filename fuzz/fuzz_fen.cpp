@@ -1,7 +1,8 @@
 // FEN and X-FEN text into Engine::setFEN. A rejected text must leave the
 // position alone; an accepted one must give a consistent board that reads
 // back its own FEN unchanged, whose moves make and unmake cleanly, and that
-// evaluates and searches (a few hundred nodes) without a fault.
+// whose move texts read back as the same moves, and that evaluates and
+// searches (a few hundred nodes) without a fault.
 #include <cstring>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "board/movegen.h"
 #include "eval/eval.h"
 #include "fuzz/fuzz_common.h"
+#include "protocol/uci.h"
 #include "search/engine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -52,10 +54,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   e.getFEN(second, sizeof second);
   if (b.key != key || strcmp(first, second) != 0 || !boardIsConsistent(b))
     fuzzFail("make/unmake did not restore the position", first);
+
+  // 4. The coordinate text of every legal move, as a GUI would send it back,
+  //    plays exactly that move (standard and Chess960 notation).
+  for (u32 chess960 = 0; chess960 < 2; chess960++) {
+    e.chess960 = chess960;
+    for (u32 i = 0; i < count; i++) {
+      makeMove(b, moves[i].move);
+      const bool isLegal = !isSquareAttacked(b, b.kingSquare[b.opponent], b.side);
+      const u64 after = b.key;
+      unmakeMove(b, moves[i].move);
+      if (!isLegal) continue;
+      // Castling in standard notation needs the standard king and rook squares.
+      if (!chess960 && moveIsCastling(moves[i].move)) {
+        const u32 king = moveFrom(moves[i].move), rook = moveTo(moves[i].move);
+        if (!((king == 4 && (rook == 0 || rook == 7)) || (king == 60 && (rook == 56 || rook == 63)))) continue;
+      }
+      char moveText[8];
+      moveToCoordinate(moves[i].move, chess960, moveText);
+      if (!e.playMoveString(moveText)) fuzzFail("legal move text refused", moveText);
+      if (b.key != after) fuzzFail("move text played another move", moveText);
+      if (!e.takeBack()) fuzzFail("take-back refused", moveText);
+    }
+  }
+  e.chess960 = 0;
+  if (!e.setFEN(first)) fuzzFail("own FEN rejected", first);
   if (countLegalMoves(b) != legal) fuzzFail("legal move count differs", first);
   (void)evaluate(b);
 
-  // 4. A short search plays a legal move when there is one.
+  // 5. A short search plays a legal move when there is one.
   e.limitMode = LimitNodes;
   e.nodeLimit = 300;
   e.searching = 1;

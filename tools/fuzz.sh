@@ -31,6 +31,8 @@ max_len() {
   esac
 }
 
+# Absolute paths: the session targets work in a directory of their own.
+root="$PWD"
 mkdir -p build-fuzz/artifacts build-fuzz/logs
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
@@ -40,10 +42,10 @@ running=0
 for t in "${targets[@]}"; do
   mkdir -p "build-fuzz/corpus/$t"
   dict=()
-  [ -f "fuzz/dict/$t.dict" ] && dict=(-dict="fuzz/dict/$t.dict")
-  ./build-fuzz/fuzz/fuzz_"$t" "build-fuzz/corpus/$t" "fuzz/corpus/$t" "${dict[@]}" \
+  [ -f "fuzz/dict/$t.dict" ] && dict=(-dict="$root/fuzz/dict/$t.dict")
+  "$root/build-fuzz/fuzz/fuzz_$t" "$root/build-fuzz/corpus/$t" "$root/fuzz/corpus/$t" "${dict[@]}" \
     -max_total_time="$seconds" -max_len="$(max_len "$t")" -timeout=10 -rss_limit_mb=2048 \
-    -malloc_limit_mb=1024 -artifact_prefix="build-fuzz/artifacts/$t-" -print_final_stats=1 \
+    -malloc_limit_mb=1024 -artifact_prefix="$root/build-fuzz/artifacts/$t-" -print_final_stats=1 \
     >"build-fuzz/logs/$t.log" 2>&1 &
   pids+=($!)
   names+=("$t")

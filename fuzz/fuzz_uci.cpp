@@ -1,0 +1,19 @@
+// A whole UCI session as one input: the fuzzed lines after the start of UCI.
+#include <string>
+
+#include "fuzz/fuzz_common.h"
+#include "fuzz/fuzz_session.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  sessionInitialize();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 8192) return 0;
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  SessionSettings settings;
+  settings.startInUci = true;
+  runSession(clampSession(text), settings);
+  return 0;
+}
