@@ -1,34 +1,12 @@
-// Generation order, evasions, the pseudo-legal test and the legal count.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "board/fen.h"
-#include "board/makemove.h"
-#include "board/movegen.h"
+// Generation order, evasions, the pseudo-legal test, the legal count, the
+// exchange evaluation and the attack tables.
 #include "board/movetext.h"
-#include "search/engine.h"
+#include "board/see.h"
+#include "test_support.h"
 
 namespace {
 
-constexpr int sq(const char* name) { return (name[0] - 'a') + 8 * (name[1] - '1'); }
-
-struct MoveGenTest : ::testing::Test {
-  static Engine* engine;
-  static void SetUpTestSuite() {
-    engine = new Engine();
-    engine->init(1);
-    engine->newGame();
-  }
-  static void TearDownTestSuite() {
-    engine->releaseTables();
-    delete engine;
-  }
-  Board& board() { return engine->board; }
-  void set(const char* fen) { ASSERT_TRUE(engine->setFEN(fen)) << fen; }
-};
-Engine* MoveGenTest::engine = nullptr;
+struct MoveGenTest : EngineTest {};
 
 typedef u32 (*Generator)(const Board&, MoveSlot*, u32);
 
@@ -81,7 +59,6 @@ TEST_F(MoveGenTest, CastlingConditions) {
   std::string quiets = texts(board(), generateQuiets);
   EXPECT_EQ(quiets.substr(0, 10), "O-O O-O-O ");
   // An attack on b1 does not stop queen-side castling; one on f1 stops king-side.
-  set("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1");
   set("1r2k1r1/8/8/8/8/8/8/R3K2R w KQ - 0 1");
   quiets = texts(board(), generateQuiets);
   EXPECT_EQ(quiets.substr(0, 4), "O-O-");
@@ -103,56 +80,60 @@ TEST_F(MoveGenTest, CastlingConditions) {
 }
 
 TEST_F(MoveGenTest, EvasionsOrder) {
-  // Double check: king steps only, ascending.
-  set("4k3/8/8/8/8/5n2/8/r3K3 w - - 0 1");
-  EXPECT_EQ(texts(board(), generateEvasions), "Ke1-e2 Ke1-f2");
-  // A slider check: king steps, pawn blocks (single, promotion, double),
-  // piece blocks, then captures of the checker.
-  set("4k3/8/8/8/7b/8/6P1/4K3 w - - 0 1");
-  EXPECT_EQ(texts(board(), generateEvasions), "Ke1-d1 Ke1-f1 Ke1-d2 Ke1-e2 g2-g3");
-  set("4k3/8/8/b7/8/8/1P6/4K3 w - - 0 1");
-  EXPECT_EQ(texts(board(), generateEvasions), "Ke1-d1 Ke1-f1 Ke1-e2 Ke1-f2 b2-b4");
-  set("r6K/4P3/8/8/8/8/8/k7 w - - 0 1");
-  EXPECT_EQ(texts(board(), generateEvasions), "Kh8-g7 Kh8-h7 e7-e8=Q e7-e8=R e7-e8=N e7-e8=B");
-  set("1r2k3/P7/8/8/8/8/8/1K6 w - - 0 1");
-  EXPECT_EQ(texts(board(), generateEvasions), "Kb1-a1 Kb1-c1 Kb1-a2 Kb1-c2 a7xb8=Q a7xb8=R a7xb8=N a7xb8=B");
-  set("4k3/8/8/8/8/1N6/8/r3K3 w - - 0 1");
-  EXPECT_EQ(texts(board(), generateEvasions), "Ke1-d2 Ke1-e2 Ke1-f2 Nb3-c1 Nb3xa1");
-  // A queen next to the king: no blocks; the king and others may take it.
-  set("4k3/8/8/8/8/8/3q4/3RK3 w - - 0 1");
-  EXPECT_EQ(texts(board(), generateEvasions), "Ke1-f1 Ke1xd2 Rd1xd2");
-  // En passant of the checking pawn comes after the ordinary pawn captures.
-  set("8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1");
-  EXPECT_EQ(texts(board(), generateEvasions), "Kc5-b4 Kc5-c4 Kc5xd4 Kc5-b5 Kc5-d5 Kc5-b6 Kc5-c6 Kc5-d6 e4xd3e.p");
-  // A king step away from a checking slider along its line is not written.
-  set("4k3/8/8/8/8/8/8/r3K3 w - - 0 1");
-  EXPECT_EQ(texts(board(), generateEvasions), "Ke1-d2 Ke1-e2 Ke1-f2");
+  const char* cases[][2] = {
+      // Double check: king steps only, ascending.
+      {"4k3/8/8/8/8/5n2/8/r3K3 w - - 0 1", "Ke1-e2 Ke1-f2"},
+      // A slider check: king steps, pawn blocks (single, promotion, double),
+      // piece blocks, then captures of the checker.
+      {"4k3/8/8/8/7b/8/6P1/4K3 w - - 0 1", "Ke1-d1 Ke1-f1 Ke1-d2 Ke1-e2 g2-g3"},
+      {"4k3/8/8/b7/8/8/1P6/4K3 w - - 0 1", "Ke1-d1 Ke1-f1 Ke1-e2 Ke1-f2 b2-b4"},
+      {"r6K/4P3/8/8/8/8/8/k7 w - - 0 1", "Kh8-g7 Kh8-h7 e7-e8=Q e7-e8=R e7-e8=N e7-e8=B"},
+      {"1r2k3/P7/8/8/8/8/8/1K6 w - - 0 1", "Kb1-a1 Kb1-c1 Kb1-a2 Kb1-c2 a7xb8=Q a7xb8=R a7xb8=N a7xb8=B"},
+      {"4k3/8/8/8/8/1N6/8/r3K3 w - - 0 1", "Ke1-d2 Ke1-e2 Ke1-f2 Nb3-c1 Nb3xa1"},
+      // A queen next to the king: no blocks; the king and others may take it.
+      {"4k3/8/8/8/8/8/3q4/3RK3 w - - 0 1", "Ke1-f1 Ke1xd2 Rd1xd2"},
+      // En passant of the checking pawn comes after the ordinary pawn captures.
+      {"8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1",
+       "Kc5-b4 Kc5-c4 Kc5xd4 Kc5-b5 Kc5-d5 Kc5-b6 Kc5-c6 Kc5-d6 e4xd3e.p"},
+      // A king step away from a checking slider along its line is not written.
+      {"4k3/8/8/8/8/8/8/r3K3 w - - 0 1", "Ke1-d2 Ke1-e2 Ke1-f2"},
+  };
+  for (const auto& c : cases) {
+    set(c[0]);
+    EXPECT_EQ(texts(board(), generateEvasions), c[1]) << c[0];
+  }
 }
 
 TEST_F(MoveGenTest, PseudoLegalTest) {
-  set("r3k2r/8/8/3pP3/8/8/8/R3K2R w KQkq d6 0 1");
-  const Board& b = board();
-  EXPECT_FALSE(isPseudoLegal(b, MOVE_NONE));
-  EXPECT_TRUE(isPseudoLegal(b, makeMoveValue(sq("e5"), sq("d6"), PAWN, PAWN, 0, MOVE_EP)));
-  EXPECT_FALSE(isPseudoLegal(b, makeMoveValue(sq("e5"), sq("f6"), PAWN, PAWN, 0, MOVE_EP)));
-  EXPECT_TRUE(isPseudoLegal(b, makeMoveValue(sq("a1"), sq("a7"), ROOK)));
-  EXPECT_FALSE(isPseudoLegal(b, makeMoveValue(sq("a1"), sq("a8"), ROOK, QUEEN)));   // wrong captured type
-  EXPECT_TRUE(isPseudoLegal(b, makeMoveValue(sq("a1"), sq("a8"), ROOK, ROOK)));
-  EXPECT_FALSE(isPseudoLegal(b, makeMoveValue(sq("a1"), sq("a8"), ROOK)));          // occupied, not a capture
-  EXPECT_FALSE(isPseudoLegal(b, makeMoveValue(sq("a1"), sq("h1"), ROOK)));          // blocked by the king
-  EXPECT_TRUE(isPseudoLegal(b, makeMoveValue(sq("e1"), sq("h1"), KING, 0, 0, MOVE_CASTLE)));
-  EXPECT_TRUE(isPseudoLegal(b, makeMoveValue(sq("e1"), sq("a1"), KING, 0, 0, MOVE_CASTLE)));
-  EXPECT_TRUE(isPseudoLegal(b, makeMoveValue(sq("e1"), sq("c4"), KING)));           // shape not tested
-  set("r3k2r/8/8/8/8/8/8/R3K2R w - - 0 1");
-  EXPECT_FALSE(isPseudoLegal(board(), makeMoveValue(sq("e1"), sq("h1"), KING, 0, 0, MOVE_CASTLE)));
-  set("r3k2r/8/8/8/8/8/8/R3KB1R w KQ - 0 1");
-  EXPECT_FALSE(isPseudoLegal(board(), makeMoveValue(sq("e1"), sq("h1"), KING, 0, 0, MOVE_CASTLE)));
-  set("r3k2r/8/8/8/8/8/8/R3K2R w KQ - 0 1");
-  EXPECT_TRUE(isPseudoLegal(board(), makeMoveValue(sq("e1"), sq("a1"), KING, 0, 0, MOVE_CASTLE)));
-  set("r3k1r1/8/8/8/8/8/8/R3K2R w KQ - 0 1");
-  EXPECT_FALSE(isPseudoLegal(board(), makeMoveValue(sq("e1"), sq("h1"), KING, 0, 0, MOVE_CASTLE)));
-  set("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
-  EXPECT_FALSE(isPseudoLegal(board(), makeMoveValue(sq("e1"), sq("e8"), KING, KING)));
+  const Move castleShort = makeMoveValue(sq("e1"), sq("h1"), KING, 0, 0, MOVE_CASTLE);
+  const Move castleLong = makeMoveValue(sq("e1"), sq("a1"), KING, 0, 0, MOVE_CASTLE);
+  const char* both = "r3k2r/8/8/3pP3/8/8/8/R3K2R w KQkq d6 0 1";
+  const struct {
+    const char* fen;
+    Move move;
+    bool pseudoLegal;
+  } cases[] = {
+      {both, MOVE_NONE, false},
+      {both, makeMoveValue(sq("e5"), sq("d6"), PAWN, PAWN, 0, MOVE_EP), true},
+      {both, makeMoveValue(sq("e5"), sq("f6"), PAWN, PAWN, 0, MOVE_EP), false},
+      {both, makeMoveValue(sq("a1"), sq("a7"), ROOK), true},
+      {both, makeMoveValue(sq("a1"), sq("a8"), ROOK, QUEEN), false},  // wrong captured type
+      {both, makeMoveValue(sq("a1"), sq("a8"), ROOK, ROOK), true},
+      {both, makeMoveValue(sq("a1"), sq("a8"), ROOK), false},         // occupied, not a capture
+      {both, makeMoveValue(sq("a1"), sq("h1"), ROOK), false},         // blocked by the king
+      {both, castleShort, true},
+      {both, castleLong, true},
+      {both, makeMoveValue(sq("e1"), sq("c4"), KING), true},          // shape not tested
+      {"r3k2r/8/8/8/8/8/8/R3K2R w - - 0 1", castleShort, false},
+      {"r3k2r/8/8/8/8/8/8/R3KB1R w KQ - 0 1", castleShort, false},
+      {"r3k2r/8/8/8/8/8/8/R3K2R w KQ - 0 1", castleLong, true},
+      {"r3k1r1/8/8/8/8/8/8/R3K2R w KQ - 0 1", castleShort, false},
+      {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", makeMoveValue(sq("e1"), sq("e8"), KING, KING), false},
+  };
+  for (const auto& c : cases) {
+    set(c.fen);
+    EXPECT_EQ(isPseudoLegal(board(), c.move), c.pseudoLegal) << c.fen << " " << std::hex << c.move;
+  }
 }
 
 TEST_F(MoveGenTest, LegalCountsAndBoardUnchanged) {
@@ -179,6 +160,80 @@ TEST_F(MoveGenTest, ListWritesStayWithinCapacity) {
   EXPECT_LE(captures + quiets, u32(MAX_MOVES));
   EXPECT_EQ(generateQuiets(board(), list, 10), 10u);
   EXPECT_EQ(list[MAX_MOVES].move, 0xdeadbeefu);
+}
+
+
+TEST_F(MoveGenTest, StaticExchangeValues) {
+  const struct {
+    const char *fen, *from, *to;
+    u32 flags;
+    int promotion;
+    i32 see;
+  } cases[] = {
+      {"4k3/8/8/3n4/4P3/8/8/4K3 w - - 0 1", "e4", "d5", 0, 0, 325},       // pawn takes a free knight
+      {"4k3/8/2p5/3p4/8/8/8/3QK3 w - - 0 1", "d1", "d5", 0, 0, -875},     // queen takes a defended pawn
+      {"3r3k/3r4/8/8/8/8/3R4/3RK3 w - - 0 1", "d2", "d7", 0, 0, 500},     // x-ray behind the rook
+      {"4k3/8/8/8/8/2p5/3n4/4K3 w - - 0 1", "e1", "d2", 0, 0, -4675},     // king takes a defended knight
+      {"8/8/8/8/8/4k3/R2n4/3Q3K w - - 0 1", "d1", "d2", 0, 0, 325},       // defended by the king alone
+      {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "e5", "d6", MOVE_EP, 0, 100},  // the e.p. pawn goes first
+      // Promotion captures count the captured piece; the new piece as a pawn.
+      {"1r2k3/P7/8/8/8/8/8/4K3 w - - 0 1", "a7", "b8", 0, QUEEN, 500},
+      {"rr2k3/P7/8/8/8/8/8/4K3 w - - 0 1", "a7", "b8", 0, QUEEN, 400},
+      // Quiet moves.
+      {"4k3/8/8/1p6/8/8/8/1N2K3 w - - 0 1", "b1", "c3", 0, 0, 0},
+      {"4k3/8/8/8/3p4/8/8/1N2K3 w - - 0 1", "b1", "c3", 0, 0, -325},
+  };
+  for (const auto& c : cases) {
+    set(c.fen);
+    const int captured = (c.flags & MOVE_EP) ? int(PAWN) : int(board().squares[sq(c.to)]);
+    const Move m = makeMoveValue(sq(c.from), sq(c.to), board().squares[sq(c.from)], captured, c.promotion, c.flags);
+    EXPECT_EQ(see(board(), m), c.see) << c.fen;
+  }
+}
+
+// Ray walk for comparison with the magic lookups.
+u64 slowAttacks(int s, u64 occ, bool rook) {
+  static const int dirs[2][4][2] = {{{1, 1}, {1, -1}, {-1, 1}, {-1, -1}}, {{1, 0}, {-1, 0}, {0, 1}, {0, -1}}};
+  u64 result = 0;
+  for (const auto& d : dirs[rook]) {
+    for (int r = s / 8 + d[0], f = s % 8 + d[1]; r >= 0 && r < 8 && f >= 0 && f < 8; r += d[0], f += d[1]) {
+      result |= 1ull << (r * 8 + f);
+      if (occ & (1ull << (r * 8 + f))) break;
+    }
+  }
+  return result;
+}
+
+TEST_F(MoveGenTest, SliderLookupsMatchRayWalksOnRandomOccupancies) {
+  u64 seed = 0x1234567887654321ull;
+  for (int i = 0; i < 20000; i++) {
+    seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+    const u64 occ = seed & (seed >> 3);
+    const int s = int(seed >> 58);
+    ASSERT_EQ(rookAttacks(s, occ), slowAttacks(s, occ, true)) << s;
+    ASSERT_EQ(bishopAttacks(s, occ), slowAttacks(s, occ, false)) << s;
+  }
+  size_t rookEntries = 0, bishopEntries = 0;
+  for (int s = 0; s < 64; s++) {
+    rookEntries += size_t(1) << (64 - rookMagic[s].shift);
+    bishopEntries += size_t(1) << (64 - bishopMagic[s].shift);
+  }
+  EXPECT_EQ(rookEntries, size_t(ROOK_STORAGE_SIZE));
+  EXPECT_EQ(bishopEntries, size_t(BISHOP_STORAGE_SIZE));
+}
+
+TEST_F(MoveGenTest, BetweenAndLineTables) {
+  u64 diagonal = 0;
+  for (const char* s : {"b2", "c3", "d4", "e5", "f6", "g7"}) diagonal |= squareMask[sq(s)];
+  EXPECT_EQ(between[sq("a1")][sq("h8")], diagonal);
+  EXPECT_EQ(between[sq("a1")][sq("b3")], 0u);
+  EXPECT_EQ(between[sq("e4")][sq("e5")], 0u);
+  EXPECT_EQ(lineType[sq("e1")][sq("e8")], 1);
+  EXPECT_EQ(lineType[sq("a1")][sq("h1")], 2);
+  EXPECT_EQ(lineType[sq("a1")][sq("h8")], 3);
+  EXPECT_EQ(lineType[sq("h1")][sq("a8")], 4);
+  EXPECT_EQ(lineType[sq("a1")][sq("b3")], 0);
+  EXPECT_EQ(lineType[sq("c3")][sq("c3")], 0);
 }
 
 }  // namespace

@@ -1,31 +1,11 @@
 // The perft switches of both programs, driven through pipes with a time-out.
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <string>
-#include <vector>
+#include "e2e_driver.h"
 
 namespace {
 
-struct RunResult {
-  std::string out;
-  int status;
-};
-
-// Runs a program with arguments (shell-quoted by the caller), stdin empty.
-RunResult run(const std::string& program, const std::string& args) {
-  const std::string command = "timeout 60 " + program + " " + args + " </dev/null 2>&1";
-  RunResult result{"", -1};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+// Runs a program with its arguments, standard input at its end.
+ToolRun run(const std::string& program, const std::vector<std::string>& args) {
+  return runTool(program, args, 60000);
 }
 
 // Output without the lines that hold timings.
@@ -43,65 +23,66 @@ std::string withoutTimes(const std::string& out) {
 }
 
 const std::vector<std::string> programs = {TARVOK_BIN_POPCNT, TARVOK_BIN_GENERIC};
-const std::string kiwipete = "\"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1\"";
+const std::string kiwipete = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+const std::string mated = "7k/6Q1/6K1/8/8/8/8/8 b - - 0 1";
 
 TEST(ToolsE2E, PerftAndPerftd) {
   for (const std::string& p : programs) {
-    RunResult r = run(p, "-perft 4");
+    ToolRun r = run(p, {"-perft", "4"});
     EXPECT_EQ(r.status, 0) << p;
     EXPECT_EQ(withoutTimes(r.out), "Depth 4\nNodes = 197281\n") << p;
     EXPECT_NE(r.out.find("\nTime = 00:00:"), std::string::npos) << r.out;
-    r = run(p, "-perftd 3 -fen " + kiwipete);
+    r = run(p, {"-perftd", "3", "-fen", kiwipete});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(withoutTimes(r.out),
               "Depth 3\nNodes = 97862\nNodes captures = 17102\nNodes e.p = 45\nNodes check = 993\n"
               "Nodes mate = 1\nNodes promotion = 0\nNodes castle = 3162\n")
         << p;
   }
-  RunResult r = run(programs[0], "-perftd 4");
+  ToolRun r = run(programs[0], {"-perftd", "4"});
   EXPECT_NE(r.out.find("Nodes captures = 1576\nNodes e.p = 0\nNodes check = 469\nNodes mate = 8\n"),
             std::string::npos);
   // Out-of-range depths are clamped, never written past the buffers.
-  r = run(programs[0], "-perft 0");
+  r = run(programs[0], {"-perft", "0"});
   EXPECT_EQ(withoutTimes(r.out), "Depth 1\nNodes = 20\n");
-  r = run(programs[0], "-perft 500 -fen \"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1\"");
+  r = run(programs[0], {"-perft", "500", "-fen", mated});
   EXPECT_EQ(withoutTimes(r.out), "Depth 127\nNodes = 0\n");
 }
 
 TEST(ToolsE2E, Divide) {
-  RunResult r = run(programs[1], "-divide 2");
+  ToolRun r = run(programs[1], {"-divide", "2"});
   EXPECT_EQ(r.status, 0);
   const std::string lines = withoutTimes(r.out);
   EXPECT_EQ(lines.substr(0, 70), "    Nb1-a3 :               20\n    Nb1-c3 :               20\n    Ng1-f3");
   EXPECT_NE(lines.find("     h2-h4 :               20\n\n     total :              400\n\n"), std::string::npos)
       << lines;
   // A mated side has no root line and a total of 0.
-  r = run(programs[0], "-divide 3 -fen \"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1\"");
+  r = run(programs[0], {"-divide", "3", "-fen", mated});
   EXPECT_EQ(withoutTimes(r.out), "\n     total :                0\n\n");
 }
 
 TEST(ToolsE2E, BadFenAndArguments) {
-  RunResult r = run(programs[0], "-perft 2 -fen \"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x\"");
+  ToolRun r = run(programs[0], {"-perft", "2", "-fen", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "Bad FEN string !\n");
-  r = run(programs[0], "-perftsuite /nonexistent/suite.epd 2");
+  r = run(programs[0], {"-perftsuite", "/nonexistent/suite.epd", "2"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
 }
 
 TEST(ToolsE2E, PerftSuites) {
-  RunResult r = run(programs[0], std::string("-perftsuite ") + TARVOK_TEST_DATA "/perftsuite.epd 4");
+  ToolRun r = run(programs[0], {"-perftsuite", TARVOK_TEST_DATA "/perftsuite.epd", "4"});
   // Every line is scored; one line has no D4 field and cannot pass.
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "score = 127 / 128\n");
-  r = run(programs[1], std::string("-perftsuite ") + TARVOK_TEST_DATA "/chess960-sample.epd 4");
+  r = run(programs[1], {"-perftsuite", TARVOK_TEST_DATA "/chess960-sample.epd", "4"});
   EXPECT_EQ(r.out, "score = 24 / 24\n");
-  r = run(programs[0], std::string("-perftsuite ") + TARVOK_TEST_DATA "/perftsuite.epd");
+  r = run(programs[0], {"-perftsuite", TARVOK_TEST_DATA "/perftsuite.epd"});
   EXPECT_EQ(r.out, "score = 126 / 128\n");
 }
 
 TEST(ToolsE2E, Help) {
-  RunResult r = run(programs[0], "-help extra words");
+  ToolRun r = run(programs[0], {"-help", "extra", "words"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.rfind("Tarvok 1.8 (64 bits) by Merrowin\nBuilt on ", 0), 0u) << r.out;
   EXPECT_NE(r.out.find(" at "), std::string::npos);
@@ -113,7 +94,7 @@ TEST(ToolsE2E, Help) {
                        "Tarvok -buildbook <file.pgn> <file.bin> <depth> <count>\n"),
             std::string::npos)
       << r.out;
-  r = run(programs[1], "-help");
+  r = run(programs[1], {"-help"});
   EXPECT_EQ(r.out.find("Popcount"), std::string::npos);
 }
 

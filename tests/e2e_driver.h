@@ -3,9 +3,11 @@
 // Drives a built program the way a chess GUI does: the program runs as a
 // child process, commands go to its standard input through a pipe, and its
 // replies are read line by line with time-outs, so a hang fails a test
-// instead of blocking the run. Header-only; any test file may include it.
+// instead of blocking the run. Also runs a command-line tool to its end
+// (runTool). Header-only; any test file may include it.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/time.h>
@@ -26,9 +28,10 @@ public:
     ~E2eDriver() { kill(); }
 
     // Starts program with args (argv[1..]) in directory workDir ("" keeps
-    // the current one); returns false when it could not be started.
+    // the current one); standard error joins the output unless ownStderr.
+    // Returns false when it could not be started.
     bool start(const std::string& program, const std::vector<std::string>& args = {},
-               const std::string& workDir = "") {
+               const std::string& workDir = "", bool ownStderr = false) {
         signal(SIGPIPE, SIG_IGN);
         int toChild[2], fromChild[2];
         if (pipe(toChild) != 0) return false;
@@ -42,7 +45,7 @@ public:
         if (pid_ == 0) {
             dup2(toChild[0], 0);
             dup2(fromChild[1], 1);
-            dup2(fromChild[1], 2);
+            if (!ownStderr) dup2(fromChild[1], 2);
             close(toChild[0]);
             close(toChild[1]);
             close(fromChild[0]);
@@ -149,6 +152,7 @@ public:
             }
             if (nowMs() >= deadline) {
                 kill();
+                timedOut_ = true;
                 return -1;
             }
             fill(10);
@@ -177,13 +181,17 @@ public:
     // Output bytes read but not yet returned as lines.
     const std::string& pending() const { return buffer_; }
 
-private:
+    // True when waitExit had to kill the program.
+    bool timedOut() const { return timedOut_; }
+
+    // Milliseconds on the wall clock.
     static long long nowMs() {
         struct timeval tv;
         gettimeofday(&tv, nullptr);
         return (long long)tv.tv_sec * 1000 + tv.tv_usec / 1000;
     }
 
+private:
     // Reads what is available within timeoutMs; true when bytes arrived.
     bool fill(int timeoutMs) {
         if (out_ < 0) {
@@ -213,12 +221,71 @@ private:
     int out_ = -1;
     bool eof_ = false;
     int exitStatus_ = -1;
+    bool timedOut_ = false;
     std::string buffer_;
     std::vector<std::string> transcript_;
 };
 
-// Checks on reply text, shared by the protocol tests.
+// A command-line tool's run: its standard output and exit status.
+struct ToolRun {
+    std::string out;   // standard output
+    int status = -1;   // exit status, -1 when killed or not started
+    bool timedOut = false;
+};
+
+// Runs program with args in workDir (or the current directory), standard
+// input at its end, until it ends or timeoutMs passes.
+inline ToolRun runTool(const std::string& program, const std::vector<std::string>& args, int timeoutMs,
+                       const char* workDir = nullptr) {
+    ToolRun run;
+    E2eDriver d;
+    if (!d.start(program, args, workDir ? workDir : "", true)) return run;
+    d.closeInput();
+    run.status = d.waitExit(timeoutMs);
+    run.timedOut = d.timedOut();
+    run.out = d.pending();
+    return run;
+}
+
+// Checks on reply text and session steps, shared by the protocol tests.
 namespace e2e {
+
+// Generous: a hang fails, a slow CI machine does not.
+const int LONG_WAIT = 20000;
+// Wall-clock checks only catch gross overruns: the test machine may be busy
+// with other tests (the reserve itself is checked in-process).
+#ifdef __SANITIZE_ADDRESS__
+const int SLACK_MS = 800;  // instrumented code polls its clock far less often
+#else
+const int SLACK_MS = 250;
+#endif
+
+using Lines = std::vector<std::string>;
+
+// Number of lines that begin with prefix.
+inline int countPrefix(const Lines& lines, const std::string& prefix) {
+    int n = 0;
+    for (const std::string& l : lines) n += l.compare(0, prefix.size(), prefix) == 0;
+    return n;
+}
+
+// The engine's FEN of its position (debug command "printFEN"), read up to
+// the reply of the synchronising command (UCI "isready", xboard "ping").
+inline std::string currentFen(E2eDriver& d, bool xboard) {
+    d.send("printFEN");
+    d.send(xboard ? "ping 99" : "isready");
+    Lines seen;
+    if (!d.waitFor(xboard ? "pong 99" : "readyok", LONG_WAIT, &seen)) return "";
+    return seen.size() >= 2 ? seen[seen.size() - 2] : "";
+}
+
+// True when the engine's FEN of its position begins with prefix.
+inline testing::AssertionResult fenStartsWith(E2eDriver& d, const std::string& prefix, bool xboard = false) {
+    std::string fen = currentFen(d, xboard);
+    if (fen.compare(0, prefix.size(), prefix) == 0) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "FEN " << fen << " does not begin with " << prefix << "\n"
+                                       << d.transcript();
+}
 
 // The blank-separated words of a line (empty words dropped).
 inline std::vector<std::string> words(const std::string& line) {

@@ -2,14 +2,9 @@
 // move generator and rules, and against textbook positions.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <vector>
-
-#include "board/makemove.h"
-#include "board/movegen.h"
 #include "eval/eval.h"
 #include "eval/kpk.h"
-#include "eval_support.h"
+#include "test_support.h"
 
 namespace {
 
@@ -44,18 +39,6 @@ void kpkFen(char* out, size_t size, bool whiteToMove, int pawn, int wk, int bk) 
     if (r) out[n++] = '/';
   }
   snprintf(out + n, size - n, " %c - - 0 1", whiteToMove ? 'w' : 'b');
-}
-
-// Legal moves of the side to move, as a list kept by the caller.
-u32 legalMoves(Board& b, MoveSlot* list) {
-  u32 n = generateMoves(b, list, boardInCheck(b));
-  u32 kept = 0;
-  for (u32 i = 0; i < n; i++) {
-    makeMove(b, list[i].move);
-    if (!isSquareAttacked(b, b.kingSquare[b.opponent], b.side)) list[kept++] = list[i];
-    unmakeMove(b, list[i].move);
-  }
-  return kept;
 }
 
 // After a promotion, black to move: won when the new queen or rook cannot be
@@ -136,12 +119,6 @@ std::vector<char> solveWithBoard() {
   return win;
 }
 
-int evalFen(const char* fen) {
-  auto b = boardFromFen(fen);
-  EXPECT_TRUE(b != nullptr) << fen;
-  return b ? evaluate(*b) : 0;
-}
-
 }  // namespace
 
 TEST(EvalKpk, TableMatchesASolutionThroughTheBoardRules) {
@@ -180,6 +157,9 @@ TEST(EvalKpk, TextbookPositions) {
   // The rule of the square: the pawn runs unless the king steps inside.
   EXPECT_EQ(evalFen("8/8/4k3/P7/8/8/8/7K w - - 0 1"), 132);
   EXPECT_EQ(evalFen("8/8/4k3/P7/8/8/8/7K b - - 0 1"), 0);
-  // Black pawn: the same seen from the other side.
+  // Black pawns and pawns on the other wing: the same seen from the other side.
   EXPECT_EQ(evalFen("8/8/8/8/8/2k5/7p/1K6 b - - 0 1"), 148);
+  EXPECT_EQ(evalFen("7k/8/8/8/p7/4K3/8/8 b - - 0 1"), 132);
+  EXPECT_EQ(evalFen("7k/8/8/8/p7/4K3/8/8 w - - 0 1"), 0);
+  EXPECT_EQ(evalFen("8/8/3k4/7P/8/8/8/K7 w - - 0 1"), 132);
 }

@@ -12,7 +12,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "eval/eval.h"
-#include "eval_support.h"
+#include "test_support.h"
 
 namespace {
 

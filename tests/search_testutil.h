@@ -2,19 +2,11 @@
 // records every call, and a board comparison.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstring>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include "board/movegen.h"
-#include "board/types.h"
-#include "eval/eval.h"
-#include "search/engine.h"
 #include "search/output.h"
 #include "search/tt.h"
+#include "test_support.h"
 
 // One recorded call of the search output.
 struct OutputCall {
@@ -83,26 +75,25 @@ struct TestEngine {
 
   Engine* operator->() { return engine.get(); }
 
-  // Runs a fixed-depth search.
-  void searchDepth(int depth) {
-    engine->limitMode = LimitDepth;
-    engine->maxDepth = depth;
+  // Runs a search under the limit mode set up.
+  void search(u32 mode) {
+    engine->limitMode = mode;
     engine->searching = 1;
     engine->searchRoot();
+  }
+  // Runs a fixed-depth search.
+  void searchDepth(int depth) {
+    engine->maxDepth = depth;
+    search(LimitDepth);
+  }
+  // Runs a search limited to a node count.
+  void searchNodes(u64 limit) {
+    engine->nodeLimit = limit;
+    search(LimitNodes);
   }
   // Score of the first root line.
   int score() const { return engine->rootLines[0].pv.moves[0].score; }
 };
-
-// Coordinate text of a move's squares (castling as king to rook).
-inline std::string squaresText(Move m) {
-  std::string s;
-  s += char('a' + squareFile(moveFrom(m)));
-  s += char('1' + squareRank(moveFrom(m)));
-  s += char('a' + squareFile(moveTo(m)));
-  s += char('1' + squareRank(moveTo(m)));
-  return s;
-}
 
 // The position fields of a board (not the stack contents above the counts).
 inline bool boardSamePosition(const Board& a, const Board& b) {

@@ -282,27 +282,6 @@ TEST(SearchStrength, LimitSkipsTheSecondAndThirdMove) {
   strengthLimited = 0;
 }
 
-TEST(SearchTree, BoardUnchangedByStoppedSearches) {
-  const char* fens[] = {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-                        "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
-                        "rnbqkb1r/pp1p1ppp/5n2/2pPp3/8/8/PPP1PPPP/RNBQKBNR w KQkq e6 0 4"};
-  for (const char* fen : fens)
-    for (u64 limit : {2ull, 333ull, 4444ull, 55555ull}) {
-      TestEngine t(fen);
-      Board before = t->board;
-      t->limitMode = LimitNodes;
-      t->nodeLimit = limit;
-      t->searching = 1;
-      t->searchRoot();
-      ASSERT_EQ(t->gamePly, 1u) << fen << " " << limit;
-      EXPECT_TRUE(t->takeBack());
-      EXPECT_TRUE(boardSamePosition(before, t->board)) << fen << " " << limit;
-    }
-}
-
-}  // namespace
-
-namespace {
 
 TEST(SearchPoll, LimitsByModeAndCadence) {
   TestEngine t;

@@ -55,20 +55,4 @@ TEST_F(TtTest, StoreProbeAndReplacement) {
   EXPECT_EQ(hashTable.age, 0u);
 }
 
-TEST_F(TtTest, MateScoresAreNodeRelative) {
-  ASSERT_EQ(allocateHash(1), 1);
-  hashStore(42, 0, 31990, 4, 5, 0);
-  const HashEntry* e = hashProbe(42);
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(hashScoreFromTable(hashDataScore(e->data), 7), 31988);
-  EXPECT_EQ(hashScoreFromTable(hashScoreToTable(-31900, 3), 3), -31900);
-}
-
-TEST_F(TtTest, NoBlockMeansMisses) {
-  releaseHash();
-  hashStore(42, 1, 0, 4, 0, 0);
-  EXPECT_EQ(hashProbe(42), nullptr);
-  hashClear();
-}
-
 }  // namespace

@@ -1,45 +1,21 @@
 // The list tools run end to end through the built program: "-testsuite",
 // "-evalsuite", "-checkfensuite" and "-testsee" with small files made here.
-#include <gtest/gtest.h>
-
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <regex>
-#include <string>
 
 #include "app/toolcommon.h"
-#include "tools_process.h"
+#include "e2e_driver.h"
+#include "test_support.h"
 
 namespace {
 
 const std::string PROGRAM = TARVOK_BIN_GENERIC;
 constexpr int TIMEOUT_MS = 60000;
 
-// A scratch directory with the files of one test, removed afterwards.
-class ToolsE2e : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarvok-tools-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-  }
-  void TearDown() override {
-    for (const std::string& f : files) unlink(f.c_str());
-    rmdir(dir.c_str());
-  }
-  // Writes a file into the scratch directory and returns its path.
-  std::string write(const std::string& name, const std::string& text) {
-    const std::string path = dir + "/" + name;
-    FILE* f = fopen(path.c_str(), "w");
-    fwrite(text.data(), 1, text.size(), f);
-    fclose(f);
-    files.push_back(path);
-    return path;
-  }
-  std::string dir;
-  std::vector<std::string> files;
+// A scratch directory with the files of one test.
+struct ToolsE2e : ::testing::Test {
+  ScratchDir scratch;
+  const std::string& dir = scratch.dir;
+  std::string write(const std::string& name, const std::string& text) { return scratch.write(name, text); }
 };
 
 // Counts the occurrences of `needle` in `text`.

@@ -1,64 +1,31 @@
 // SAN text of moves, as the test suite writes it: piece letters, twins told
 // apart by file or rank, pawn captures, promotions, castling, marks.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-
 #include "app/san.h"
-#include "board/makemove.h"
-#include "board/movegen.h"
-#include "search/engine.h"
+#include "test_support.h"
 
 namespace {
 
-class ToolsSan : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    engine = new Engine();
-    engine->init(1);
-    engine->newGame();
-  }
-  static void TearDownTestSuite() {
-    engine->releaseTables();
-    delete engine;
-    engine = nullptr;
-  }
-
+struct ToolsSan : EngineTest {
   // SAN of the legal move from `from` to `to` (promotion piece if given) in `fen`.
   static std::string san(const char* fen, const char* from, const char* to, int promotion = 0) {
     if (!engine->setFEN(fen)) return "bad fen";
-    Board& board = engine->board;
-    MoveSlot moves[MAX_MOVES];
-    const u32 count = generateMoves(board, moves, boardInCheck(board));
     MoveSlot legal[MAX_MOVES];
-    u32 n = 0;
-    for (u32 i = 0; i < count; ++i) {
-      makeMove(board, moves[i].move);
-      if (!isSquareAttacked(board, board.kingSquare[board.opponent], board.side)) legal[n++] = moves[i];
-      unmakeMove(board, moves[i].move);
-    }
-    const int f = (from[0] - 'a') + 8 * (from[1] - '1');
-    const int t = (to[0] - 'a') + 8 * (to[1] - '1');
+    const u32 n = legalMoves(board(), legal);
     for (u32 i = 0; i < n; ++i) {
       const Move m = legal[i].move;
-      if (moveFrom(m) != f || moveTo(m) != t || movePromotion(m) != promotion) continue;
+      if (moveFrom(m) != sq(from) || moveTo(m) != sq(to) || movePromotion(m) != promotion) continue;
       // Marks as the suite sets them: from the position after the move.
       Move marked = m;
-      makeMove(board, m);
-      if (boardInCheck(board)) marked |= countLegalMoves(board) == 0 ? MOVE_MARK_MATE : MOVE_MARK_CHECK;
-      unmakeMove(board, m);
+      makeMove(board(), m);
+      if (boardInCheck(board())) marked |= countLegalMoves(board()) == 0 ? MOVE_MARK_MATE : MOVE_MARK_CHECK;
+      unmakeMove(board(), m);
       char text[SAN_BUFFER_SIZE];
       moveToSan(marked, legal, n, text);
       return text;
     }
     return "no such move";
   }
-
-  static Engine* engine;
 };
-
-Engine* ToolsSan::engine = nullptr;
 
 TEST_F(ToolsSan, PiecesAndTwins) {
   EXPECT_EQ(san("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", "g1", "f3"), "Nf3");
