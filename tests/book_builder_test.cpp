@@ -1,34 +1,12 @@
 // Book builder: SAN replay, the book a set of games gives, and the book built
 // from a real game collection.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <cstdio>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "board/fen.h"
-#include "board/makemove.h"
-#include "board/movegen.h"
 #include "book/book.h"
 #include "book/builder.h"
-#include "search/engine.h"
+#include "test_support.h"
 
 namespace {
 
-std::string tempPath(const char* name) {
-    return "/tmp/tarvok_book_builder_" + std::to_string(getpid()) + "_" + name;
-}
-
-void writeText(const std::string& path, const std::string& text) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
-}
-
+// Size of a file in bytes, -1 when it does not exist.
 long fileSize(const std::string& path) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return -1;
@@ -38,29 +16,18 @@ long fileSize(const std::string& path) {
     return size;
 }
 
-// Square number of a coordinate like "e4".
-int sq(const char* name) { return makeSquare(name[0] - 'a', name[1] - '1'); }
-
-class BookBuilder : public ::testing::Test {
-protected:
+struct BookBuilder : EngineTest {
     void SetUp() override {
         bookClear();
-        engine.reset(new Engine);
-        engine->init(1);
         engine->newGame();
     }
-    void TearDown() override {
-        bookClear();
-        for (const std::string& path : paths) std::remove(path.c_str());
-    }
-    std::string path(const char* name) {
-        paths.push_back(tempPath(name));
-        return paths.back();
-    }
+    void TearDown() override { bookClear(); }
+    ScratchDir scratch;
+    std::string path(const char* name) { return scratch.path(name); }
     // Builds a book from PGN text and loads it back into the store.
     i32 build(const std::string& pgn, i32 depth, i32 minCount) {
         std::string pgnPath = path("games.pgn"), bookPath = path("book.bin");
-        writeText(pgnPath, pgn);
+        writeFile(pgnPath, pgn);
         bookClear();  // the builder adds to the store as it finds it
         i32 result = engine->buildBook(pgnPath.c_str(), bookPath.c_str(), depth, minCount);
         EXPECT_TRUE(engine->loadBook(bookPath.c_str()));
@@ -77,8 +44,6 @@ protected:
         long index = bookFindEntry(engine->board.key);
         return index < 0 ? nullptr : &bookEntries[index];
     }
-    std::unique_ptr<Engine> engine;
-    std::vector<std::string> paths;
 };
 
 const char* TWO_GAMES =
@@ -115,7 +80,7 @@ TEST_F(BookBuilder, TwoGamesGiveTheirPositionsCountsAndPercentages) {
     // Depth 0 collects nothing: a book of no entries.
     bookClear();
     std::string pgnPath = path("zero.pgn"), bookPath = path("zero.bin");
-    writeText(pgnPath, TWO_GAMES);
+    writeFile(pgnPath, TWO_GAMES);
     EXPECT_EQ(engine->buildBook(pgnPath.c_str(), bookPath.c_str(), 0, 1), 1);
     EXPECT_EQ(fileSize(bookPath), 12);
     // The engine is left in the start position.
@@ -206,11 +171,11 @@ TEST_F(BookBuilder, ReplayStopsAtATextThatNamesNoMove) {
 
 TEST_F(BookBuilder, FailuresAreReported) {
     std::string pgnPath = path("fail.pgn");
-    writeText(pgnPath, TWO_GAMES);
-    EXPECT_EQ(engine->buildBook(tempPath("missing.pgn").c_str(), path("x.bin").c_str(), 2, 1), 0);
+    writeFile(pgnPath, TWO_GAMES);
+    EXPECT_EQ(engine->buildBook((scratch.dir + "/missing.pgn").c_str(), path("x.bin").c_str(), 2, 1), 0);
     // A read error is no end of file: a directory opens but cannot be read.
     EXPECT_EQ(engine->buildBook("/tmp", path("dir.bin").c_str(), 2, 1), 0);
-    EXPECT_EQ(fileSize(tempPath("dir.bin")), -1);
+    EXPECT_EQ(fileSize(scratch.dir + "/dir.bin"), -1);
     // A book file that cannot be created is a failed build.
     EXPECT_EQ(engine->buildBook(pgnPath.c_str(), "/nonexistent-dir/book.bin", 2, 1), 0);
     // So is one that cannot be written to its end.

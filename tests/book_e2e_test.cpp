@@ -1,69 +1,36 @@
 // The engine plays from its book under UCI and xboard, as a GUI sees it.
-#include <gtest/gtest.h>
-
 #include <cctype>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "board/types.h"
 #include "book/book.h"
-#include "search/engine.h"
-#include "tests/e2e_driver.h"
+#include "e2e_driver.h"
+#include "test_support.h"
 
 namespace {
 
-const int LONG_WAIT = 20000;
-
-// Coordinate text of a book move (no castling can come from these positions).
-std::string moveText(Move move) {
-    std::string text;
-    text += char('a' + squareFile(moveFrom(move)));
-    text += char('1' + squareRank(moveFrom(move)));
-    text += char('a' + squareFile(moveTo(move)));
-    text += char('1' + squareRank(moveTo(move)));
-    if (movePromotion(move)) text += " nbrq"[movePromotion(move) - 1];
-    return text;
-}
+const int LONG_WAIT = e2e::LONG_WAIT;
 
 // A temporary directory with a book built from the game collection, and the
 // book's moves for the start position.
-class BookE2e : public ::testing::Test {
-protected:
+struct BookE2e : EngineTest {
     void SetUp() override {
-        char pattern[] = "/tmp/tarvok_book_e2e_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        bookPath = dir + "/my book.bin";  // a name with a blank is taken whole
-        std::unique_ptr<Engine> engine(new Engine);
-        engine->init(1);
-        engine->newGame();
+        bookPath = scratch.path("my book.bin");  // a name with a blank is taken whole
+        scratch.path("tarvok.ini");
+        scratch.path("bad.bin");
         bookClear();
+        engine->newGame();
         ASSERT_EQ(engine->buildBook(TARVOK_TEST_DATA "/games.pgn", bookPath.c_str(), 16, 2), 1);
         ASSERT_TRUE(engine->loadBook(bookPath.c_str()));
         engine->newGame();
         long index = bookFindEntry(engine->board.key);
         ASSERT_GE(index, 0);
         for (u32 i = 0; i < bookEntries[index].moveCount; i++)
-            startMoves.insert(moveText(bookEntries[index].moves[i].move));
+            startMoves.insert(squaresText(bookEntries[index].moves[i].move));
         bookClear();
     }
-    void TearDown() override {
-        std::remove(bookPath.c_str());
-        std::remove((dir + "/tarvok.ini").c_str());
-        std::remove((dir + "/bad.bin").c_str());
-        rmdir(dir.c_str());
-    }
-    void writeFile(const std::string& path, const std::string& text) {
-        FILE* file = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        std::fwrite(text.data(), 1, text.size(), file);
-        std::fclose(file);
-    }
-    std::string dir, bookPath;
+    ScratchDir scratch;
+    const std::string& dir = scratch.dir;
+    std::string bookPath;
     std::set<std::string> startMoves;
 };
 

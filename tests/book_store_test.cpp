@@ -1,44 +1,11 @@
 // Book store and book file: layout, loading (also of damaged files), sorting,
 // lookup and the weighted choice of a move.
-#include <gtest/gtest.h>
-
-#include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include "board/fen.h"
-#include "board/makemove.h"
-#include "board/movegen.h"
 #include "book/book.h"
-#include "search/engine.h"
+#include "test_support.h"
 
 namespace {
-
-// A file name in the temporary directory, unique to this test process.
-std::string tempPath(const char* name) {
-    return "/tmp/tarvok_book_store_" + std::to_string(getpid()) + "_" + name;
-}
-
-// The bytes of a file.
-std::string readBytes(const std::string& path) {
-    std::string bytes;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return bytes;
-    int c;
-    while ((c = std::fgetc(file)) != EOF) bytes += static_cast<char>(c);
-    std::fclose(file);
-    return bytes;
-}
-
-// Writes bytes to a file.
-void writeBytes(const std::string& path, const std::string& bytes) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-}
 
 // Little-endian field bytes.
 std::string le(u64 value, int size) {
@@ -55,26 +22,17 @@ void writeStore(const std::string& path) {
     std::fclose(file);
 }
 
-// An engine with its tables, in the start position.
-std::unique_ptr<Engine> startEngine() {
-    std::unique_ptr<Engine> engine(new Engine);
-    engine->init(1);
+// A clean store, an engine in the start position and a scratch directory.
+struct BookStore : EngineTest {
+  void SetUp() override {
+    bookClear();
     engine->newGame();
-    return engine;
-}
-
-class BookStore : public ::testing::Test {
-protected:
-    void SetUp() override { bookClear(); }
-    void TearDown() override {
-        bookClear();
-        for (const std::string& path : paths) std::remove(path.c_str());
-    }
-    std::string path(const char* name) {
-        paths.push_back(tempPath(name));
-        return paths.back();
-    }
-    std::vector<std::string> paths;
+    engine->bookOn = 1;  // as in a fresh engine
+    engine->bookPlyLimit = 0;
+  }
+  void TearDown() override { bookClear(); }
+  ScratchDir scratch;
+  std::string path(const char* name) { return scratch.path(name); }
 };
 
 TEST_F(BookStore, AddingKeepsTheFirstWeightAndSixteenMoves) {
@@ -99,11 +57,10 @@ TEST_F(BookStore, FileLayoutIsLittleEndianFieldByField) {
                            le(0x0102030405060708ull, 8) + le(2, 4) + le(0x00a0b0c0, 4) +
                            le(0x11223344, 4) + le(50, 1) + le(25, 1) + le(0x42, 4) + le(7, 4) +
                            le(0, 1) + le(100, 1);
-    EXPECT_EQ(readBytes(file), expected);
+    EXPECT_EQ(readFile(file), expected);
 }
 
 TEST_F(BookStore, RoundTripAndRepeatedKeysMerge) {
-    std::unique_ptr<Engine> engine = startEngine();
     for (u64 key = 1; key <= 300; key++)
         for (u32 m = 0; m < key % 5 + 1; m++) bookAddMove(key * 0x9e3779b97f4a7c15ull, m + 1, m * 3, 10, 20);
     bookSort();
@@ -127,7 +84,7 @@ TEST_F(BookStore, RoundTripAndRepeatedKeysMerge) {
     EXPECT_EQ(bookEntries.size(), before.size());
     // A key in two entries of a file gives one entry with the moves of both, in file order.
     std::string twice = path("twice.bin");
-    writeBytes(twice, std::string("BOOK") + le(65537, 4) + le(2, 4) + le(9, 8) + le(1, 4) +
+    writeFile(twice, std::string("BOOK") + le(65537, 4) + le(2, 4) + le(9, 8) + le(1, 4) +
                           le(11, 4) + le(1, 4) + le(0, 2) + le(9, 8) + le(2, 4) + le(12, 4) +
                           le(2, 4) + le(0, 2) + le(11, 4) + le(5, 4) + le(0, 2));
     ASSERT_TRUE(engine->loadBook(twice.c_str()));
@@ -138,35 +95,34 @@ TEST_F(BookStore, RoundTripAndRepeatedKeysMerge) {
     EXPECT_EQ(bookEntries[0].moves[1].move, 12u);
     // No entries at all is a valid book.
     std::string empty = path("empty.bin");
-    writeBytes(empty, std::string("BOOK") + le(65537, 4) + le(0, 4));
+    writeFile(empty, std::string("BOOK") + le(65537, 4) + le(0, 4));
     EXPECT_TRUE(engine->loadBook(empty.c_str()));
     EXPECT_TRUE(bookEntries.empty());
 }
 
 TEST_F(BookStore, DamagedFilesAreRejectedWhole) {
-    std::unique_ptr<Engine> engine = startEngine();
     for (u64 key = 1; key <= 3; key++)
         for (u32 m = 1; m <= 2; m++) bookAddMove(key, m, m, 0, 0);
     std::string good = path("good.bin");
     writeStore(good);
-    const std::string bytes = readBytes(good);
+    const std::string bytes = readFile(good);
     std::string bad = path("bad.bin");
     // Every cut of the file, also in the middle of a field.
     for (size_t size = 0; size < bytes.size(); size++) {
-        writeBytes(bad, bytes.substr(0, size));
+        writeFile(bad, bytes.substr(0, size));
         engine->bookOn = 0;
         EXPECT_FALSE(engine->loadBook(bad.c_str())) << size;
         EXPECT_TRUE(bookEntries.empty()) << size;
         EXPECT_EQ(engine->bookPlyLimit, 20u);
     }
     // A count larger than the file, bytes past the last entry, a wrong magic, no file.
-    writeBytes(bad, bytes.substr(0, 8) + le(4000000000u, 4) + bytes.substr(12));
+    writeFile(bad, bytes.substr(0, 8) + le(4000000000u, 4) + bytes.substr(12));
     EXPECT_FALSE(engine->loadBook(bad.c_str()));
-    writeBytes(bad, bytes + "x");
+    writeFile(bad, bytes + "x");
     EXPECT_FALSE(engine->loadBook(bad.c_str()));
-    writeBytes(bad, "KOOB" + bytes.substr(4));
+    writeFile(bad, "KOOB" + bytes.substr(4));
     EXPECT_FALSE(engine->loadBook(bad.c_str()));
-    EXPECT_FALSE(engine->loadBook(tempPath("missing.bin").c_str()));
+    EXPECT_FALSE(engine->loadBook((scratch.dir + "/missing.bin").c_str()));
     EXPECT_TRUE(bookEntries.empty());
     EXPECT_TRUE(engine->loadBook(good.c_str()));
     EXPECT_EQ(bookEntries.size(), 3u);
@@ -235,13 +191,10 @@ TEST_F(BookStore, ChoiceFollowsTheWeights) {
 }
 
 // Fills the engine's root moves as the root search does.
-void generateRoot(Engine& engine) {
-    engine.rootMoveCount = generateMoves(engine.board, engine.rootMoves, boardInCheck(engine.board));
-}
+void generateRoot(Engine* e) { e->rootMoveCount = generateMoves(e->board, e->rootMoves, boardInCheck(e->board)); }
 
 TEST_F(BookStore, PickPlaysOnlyLegalRootMovesWhileTheGameIsYoung) {
-    std::unique_ptr<Engine> engine = startEngine();
-    generateRoot(*engine);
+    generateRoot(engine);
     const Move e2e4 = makeMoveValue(12, 28, PAWN, 0, 0, MOVE_DOUBLE);
     bookAddMove(engine->board.key, e2e4, 1, 0, 0);
     bookSort();
@@ -263,7 +216,7 @@ TEST_F(BookStore, PickPlaysOnlyLegalRootMovesWhileTheGameIsYoung) {
     EXPECT_EQ(pickBookMove(*engine), MOVE_NONE);
     // A generated move that leaves the own king attacked is ignored too.
     ASSERT_TRUE(engine->setFEN("k3r3/8/8/8/8/8/4N3/4K3 w - - 0 1"));
-    generateRoot(*engine);
+    generateRoot(engine);
     const Move pinned = makeMoveValue(12, 18, KNIGHT);
     const Move kingStep = makeMoveValue(4, 3, KING);
     bookClear();

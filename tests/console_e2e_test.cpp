@@ -1,10 +1,5 @@
 // The start-up protocol: the first line chooses UCI or xboard or ends the run.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "tests/e2e_driver.h"
+#include "e2e_driver.h"
 
 namespace {
 const int WAIT = 10000;

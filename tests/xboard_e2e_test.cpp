@@ -1,21 +1,9 @@
 // xboard sessions driven through pipes, as xboard drives the engine.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "tests/e2e_driver.h"
+#include "e2e_driver.h"
 
 namespace {
 
-const int LONG_WAIT = 20000;
-// Wall-clock checks only catch gross overruns: the test machine may be busy
-// with other tests (the reserve itself is checked in-process).
-#ifdef __SANITIZE_ADDRESS__
-const int SLACK_MS = 800;  // instrumented code polls its clock far less often
-#else
-const int SLACK_MS = 250;
-#endif
+using namespace e2e;
 
 const char* FEATURES =
     "feature setboard=1 myname=\"Tarvok 1.8 64 bits\" analyze=1 ping=1 draw=0 sigint=0 "
@@ -38,31 +26,11 @@ std::vector<std::string> sync(E2eDriver& d, int n = 1, int timeoutMs = LONG_WAIT
     return seen;
 }
 
-// The engine's FEN of its position (debug command).
-std::string currentFen(E2eDriver& d) {
-    d.send("printFEN");
-    std::vector<std::string> seen = sync(d, 99);
-    return seen.size() >= 2 ? seen[seen.size() - 2] : "";
-}
+// The engine's FEN of its position, and a check on its beginning.
+std::string fenOf(E2eDriver& d) { return currentFen(d, true); }
+testing::AssertionResult fenBegins(E2eDriver& d, const std::string& prefix) { return fenStartsWith(d, prefix, true); }
 
-testing::AssertionResult fenStartsWith(E2eDriver& d, const std::string& prefix) {
-    std::string fen = currentFen(d);
-    if (fen.compare(0, prefix.size(), prefix) == 0) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "FEN " << fen << " does not begin with " << prefix << "\n" << d.transcript();
-}
-
-int countPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
-    int n = 0;
-    for (const std::string& l : lines)
-        if (l.compare(0, prefix.size(), prefix) == 0) ++n;
-    return n;
-}
-
-long long nowMs() {
-    struct timeval tv;
-    gettimeofday(&tv, nullptr);
-    return (long long)tv.tv_sec * 1000 + tv.tv_usec / 1000;
-}
+long long nowMs() { return E2eDriver::nowMs(); }
 
 }  // namespace
 
@@ -95,7 +63,7 @@ TEST(XboardE2e, ForceMovesGoAndPosting) {
     d.send("force");
     d.send("e2e4");
     d.send("e7e5");
-    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w"));
+    EXPECT_TRUE(fenBegins(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w"));
     d.send("post");
     d.send("go");
     std::vector<std::string> seen;
@@ -106,8 +74,8 @@ TEST(XboardE2e, ForceMovesGoAndPosting) {
     for (size_t i = 0; i + 1 < seen.size(); ++i)
         if (e2e::isThinkingLine(seen[i])) ++thinking;
     EXPECT_EQ(thinking, 3) << d.transcript();
-    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/"));  // the engine's move was played
-    EXPECT_NE(currentFen(d).find(" b KQkq"), std::string::npos);
+    EXPECT_TRUE(fenBegins(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/"));  // the engine's move was played
+    EXPECT_NE(fenOf(d).find(" b KQkq"), std::string::npos);
 
     d.send("nopost");
     d.send("a7a6");
@@ -122,7 +90,7 @@ TEST(XboardE2e, ForceMovesGoAndPosting) {
     d.send("e1e5");
     std::vector<std::string> quiet = sync(d, 3);
     EXPECT_EQ(countPrefix(quiet, "move"), 0) << d.transcript();
-    EXPECT_NE(currentFen(d).find(" w KQkq"), std::string::npos);
+    EXPECT_NE(fenOf(d).find(" w KQkq"), std::string::npos);
     d.send("quit");
     EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
 }
@@ -186,7 +154,7 @@ TEST(XboardE2e, PonderingHitAndMiss) {
     d.send("easy");
     std::vector<std::string> afterEasy = sync(d, 4);
     EXPECT_EQ(countPrefix(afterEasy, "move"), 0);
-    std::string fen = currentFen(d);
+    std::string fen = fenOf(d);
     ASSERT_NE(fen.find(" b "), std::string::npos) << fen;  // predicted reply taken back
     d.send("hard");
     d.send("a7a6");
@@ -209,7 +177,7 @@ TEST(XboardE2e, PonderingHitAndMiss) {
     EXPECT_TRUE(e2e::isXboardMoveLine(move)) << move;
     d.send("easy");
     sync(d, 5);
-    fen = currentFen(d);
+    fen = fenOf(d);
     EXPECT_NE(fen.find(" b "), std::string::npos) << fen;
     d.send("quit");
     EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
@@ -222,13 +190,13 @@ TEST(XboardE2e, UndoRemoveAndSetboard) {
     d.send("force");
     for (const char* m : {"e2e4", "e7e5", "g1f3", "b8c6"}) d.send(m);
     d.send("undo");
-    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b"));
+    EXPECT_TRUE(fenBegins(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b"));
     d.send("remove");
-    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b"));
+    EXPECT_TRUE(fenBegins(d, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b"));
     d.send("setboard 8/8/8/4k3/8/8/4P3/4K3 w - - 0 1");
-    EXPECT_TRUE(fenStartsWith(d, "8/8/8/4k3/8/8/4P3/4K3 w - - 0"));
+    EXPECT_TRUE(fenBegins(d, "8/8/8/4k3/8/8/4P3/4K3 w - - 0"));
     d.send("setboard this is no fen");
-    EXPECT_TRUE(fenStartsWith(d, "8/8/8/4k3/8/8/4P3/4K3 w - - 0"));
+    EXPECT_TRUE(fenBegins(d, "8/8/8/4k3/8/8/4P3/4K3 w - - 0"));
     d.send("undo");  // nothing left to take back
     d.send("sd 2");
     d.send("go");
@@ -267,7 +235,7 @@ TEST(XboardE2e, AnalyzeFollowsMovesAndExits) {
     d.send("exit");
     std::vector<std::string> after = sync(d, 2);
     EXPECT_EQ(countPrefix(after, "move"), 0) << d.transcript();
-    EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b"));
+    EXPECT_TRUE(fenBegins(d, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b"));
     // After the analysis the game's own limits apply again.
     d.send("st 1");
     d.send("go");
@@ -315,9 +283,9 @@ TEST(XboardE2e, FischerRandomCastling) {
     d.send("setboard r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w HAha - 0 1");
     d.send("force");
     d.send("O-O");
-    EXPECT_TRUE(fenStartsWith(d, "r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 b"));
+    EXPECT_TRUE(fenBegins(d, "r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 b"));
     d.send("O-O-O");
-    EXPECT_TRUE(fenStartsWith(d, "2kr3r/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 w"));
+    EXPECT_TRUE(fenBegins(d, "2kr3r/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 w"));
     // Castling is white's only legal move here (king g1, rook h1).
     d.send("setboard k4r2/8/8/8/8/7p/r6P/6KR w H - 0 1");
     d.send("sd 2");
@@ -330,7 +298,7 @@ TEST(XboardE2e, FischerRandomCastling) {
     d.send("setboard 4k3/8/8/8/8/8/8/4K2R w K - 0 1");
     d.send("force");
     d.send("e1g1");
-    EXPECT_TRUE(fenStartsWith(d, "4k3/8/8/8/8/8/8/5RK1 b"));
+    EXPECT_TRUE(fenBegins(d, "4k3/8/8/8/8/8/8/5RK1 b"));
     d.send("quit");
     EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
 }
