@@ -1,6 +1,7 @@
 #include "app/config.h"
 
 #include "app/context.h"
+#include "protocol/protocol.h"
 
 #include <climits>
 #include <cstdio>
@@ -69,16 +70,7 @@ int readIniString(const char* key, char* value) {
 int readIniInt(const char* key, int* value) {
     char text[INI_TEXT];
     if (!readIniString(key, text)) return 0;
-    const char* p = text;
-    while (*p == ' ') ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = (*p++ == '-');
-    long long n = 0;
-    while (*p >= '0' && *p <= '9') {
-        if (n < (long long)INT_MAX + 1) n = n * 10 + (*p - '0');
-        ++p;
-    }
-    if (negative) n = -n;
+    long long n = parseInteger(text);
     if (n > INT_MAX) n = INT_MAX;
     if (n < INT_MIN) n = INT_MIN;
     *value = (int)n;

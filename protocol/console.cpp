@@ -57,20 +57,9 @@ void formatConsoleLine(char* out, int size, double elapsed, int index, int depth
         snprintf(out, size, "       %s %12llu %6d %7s %s", time, (unsigned long long)nodes, rate, score, pv);
 }
 
-// Releases nothing; clears the pointers it was given.
-ConsoleOutput::~ConsoleOutput() {
-    owner = nullptr;
-    context = nullptr;
-}
-
-// The console announces no best move.
-void ConsoleOutput::searchDone(int) {}
-
 // Prints the iteration line of a single-line search.
 void ConsoleOutput::sendPV(double elapsed, int depth, PVLine* line, u64 nodes, int selDepth, int bound) {
-    char text[4096];
-    formatConsoleLine(text, sizeof text, elapsed, 1, depth, line, nodes, selDepth, bound);
-    sendLine("%s", text);
+    sendMultiPV(elapsed, 1, depth, line, nodes, selDepth, bound);
 }
 
 // Prints the iteration line for line 1, continuation lines for the others.
@@ -81,23 +70,10 @@ void ConsoleOutput::sendMultiPV(double elapsed, int index, int depth, PVLine* li
     sendLine("%s", text);
 }
 
-// The console shows neither the table fill nor the iteration start.
-void ConsoleOutput::sendHashFull(int) {}
-void ConsoleOutput::sendDepth(int) {}
-// No input is read while a command-line tool searches.
-void ConsoleOutput::pollInput() {}
-// Nor the root move being searched.
-void ConsoleOutput::sendCurrMove(Move, int) {}
-
-// Releases nothing beyond its member output.
-ConsoleProtocol::~ConsoleProtocol() {}
-
 // Makes the console output the engine's current output.
 void ConsoleProtocol::attach() {
     engine->currentOutput = &output;
     output.engine = engine;
-    output.owner = this;
-    output.context = context;
 }
 
 // Chooses the protocol from the first line; any other line ends the run.

@@ -4,15 +4,82 @@
 #include <cstdio>
 #include <cstring>
 
-// Releases nothing; clears the pointers it was given.
-Protocol::~Protocol() {
-    engine = nullptr;
-    context = nullptr;
+#include "app/perfttools.h"
+#include "board/fen.h"
+#include "eval/eval.h"
+#include "protocol/linewriter.h"
+#include "search/engine.h"
+
+// Runs the line, the lines held back behind it and the searches they ask
+// for, one after another, so that no search ever starts inside another.
+bool Protocol::handleLine(const char* line) {
+    if (engine->searching) return handleDuringSearch(line);
+    bool go = dispatch(line);
+    char waiting[LINE_BUFFER_SIZE];
+    for (;;) {
+        while (go && !context->quit && deferred.pop(waiting)) go = dispatch(waiting);
+        if (!go || context->quit || !runQueuedSearch()) break;
+    }
+    return go;
 }
 
-// The base protocol accepts every line and does nothing.
-bool Protocol::handleLine(const char*) {
+// Reads a waiting line unless the queue of waiting lines is full.
+void Protocol::pollDuringSearch() {
+    if (deferred.full()) {
+        endSearchForWaitingLines();
+        return;
+    }
+    pollProtocolInput(context, false);
+}
+
+// Prints the position as the debug command asks.
+bool Protocol::printCommand(const char* line) {
+    Engine* e = engine;
+    if (lineStartsWith(line, "printBoard")) {
+        printBoard(e->board);
+    } else if (lineStartsWith(line, "eval")) {
+        sendLine("eval = %.2f", evaluateLazy(e->board, -32000, 32000) * 0.01);
+    } else if (lineStartsWith(line, "printHashKey")) {
+        sendLine("%016llx", (unsigned long long)e->board.key);
+    } else if (lineStartsWith(line, "printFEN")) {
+        char fen[FEN_BUFFER_SIZE];
+        e->getFEN(fen, sizeof fen);
+        puts(fen);
+    } else {
+        return false;
+    }
     return true;
+}
+
+// Runs the move counter the line names, when it gives a depth.
+bool Protocol::counterCommand(const char* line, bool blankAfterName) {
+    static const char* const names[3] = {"perftd", "perft", "divide"};
+    static void (*const counters[3])(MainContext*, int) = {perftd, perft, divide};
+    for (int i = 0; i < 3; ++i) {
+        size_t length = strlen(names[i]);
+        if (strncmp(line, names[i], length) != 0 || (blankAfterName && line[length] != ' ')) continue;
+        long long depth = 0;
+        if (numberAfterBlank(line, &depth)) counters[i](context, (int)depth);
+        return true;
+    }
+    return false;
+}
+
+// Number after the first blank, saturated to int.
+bool numberAfterBlank(const char* line, long long* value) {
+    const char* blank = strchr(line, ' ');
+    if (!blank) return false;
+    long long n = parseInteger(blank + 1);
+    if (n > 2147483647LL) n = 2147483647LL;
+    if (n < -2147483647LL) n = -2147483647LL;
+    *value = n;
+    return true;
+}
+
+// The debug commands that print the position.
+bool isDebugCommand(const char* line) {
+    return lineStartsWith(line, "printBoard") || lineStartsWith(line, "eval") ||
+           lineStartsWith(line, "printHashKey") || lineStartsWith(line, "printFEN");
 }
 
 // Appends a bounded copy of line; false when the queue is full.

@@ -7,23 +7,6 @@ class Engine;
 // Version text shown in the banner, the help and the protocol names.
 constexpr const char* TARVOK_VERSION = "1.8";
 
-// Base of the three protocol classes: turns input lines into actions on the
-// engine. Exactly one protocol object is current (MainContext::protocol).
-class Protocol {
-public:
-    Protocol(Engine* engineIn, MainContext* contextIn) : engine(engineIn), context(contextIn) {}
-    virtual ~Protocol();
-
-    // Makes this protocol's output object the engine's current output.
-    virtual void attach() {}
-
-    // Handles one input line (without its newline); false means "quit".
-    virtual bool handleLine(const char* line);
-
-    Engine* engine;
-    MainContext* context;
-};
-
 // Lines that arrive during a search but must wait until it has ended
 // (they would change the position, the tables or the search limits under
 // the running search). Kept in arrival order; bounded.
@@ -43,6 +26,52 @@ struct LineQueue {
     int count = 0;
 };
 
+// Base of the three protocol classes: turns input lines into actions on the
+// engine. Exactly one protocol object is current (MainContext::protocol).
+class Protocol {
+public:
+    Protocol(Engine* engineIn, MainContext* contextIn) : engine(engineIn), context(contextIn) {}
+    virtual ~Protocol() {}
+
+    // Makes this protocol's output object the engine's current output.
+    virtual void attach() {}
+
+    // Handles one input line (without its newline); false means "quit".
+    // During a search the line goes to handleDuringSearch; otherwise it runs,
+    // then the lines held back during the search, then any search now due.
+    virtual bool handleLine(const char* line);
+
+    // The read of waiting input during a search. Once the waiting lines fill
+    // their queue the next line stays in the pipe and the search ends (see
+    // endSearchForWaitingLines): an infinite, ponder or analysis search would
+    // otherwise never see the "stop", "exit" or move behind them.
+    void pollDuringSearch();
+
+    Engine* engine;
+    MainContext* context;
+
+    // Lines that wait for the running search to end.
+    LineQueue deferred;
+
+protected:
+    // Runs one command with no search running (or one of the at-once commands).
+    virtual bool dispatch(const char*) { return true; }
+    // A line that arrives while a search runs.
+    virtual bool handleDuringSearch(const char* line) { return dispatch(line); }
+    // Ends the running search because the waiting lines fill their queue.
+    virtual void endSearchForWaitingLines() {}
+    // Runs a search that a line asked for; false when none was due.
+    virtual bool runQueuedSearch() { return false; }
+
+    // The debug commands that print the position ("printBoard", "eval",
+    // "printHashKey", "printFEN"); false when line is none of them.
+    bool printCommand(const char* line);
+    // The move counters "perftd", "perft" and "divide" with the depth after
+    // a blank (the name must end at that blank when blankAfterName); false
+    // when line names none of them.
+    bool counterCommand(const char* line, bool blankAfterName);
+};
+
 // Reads one line of at most 4095 characters from standard input into
 // buffer and cuts it at its first newline; 0 at end of input or on error.
 int readInputLine(char* buffer);
@@ -58,6 +87,13 @@ inline bool lineStartsWith(const char* line, const char* prefix) {
         if (*line++ != *prefix++) return false;
     return true;
 }
+
+// Reads the number after the first blank of line, saturated to int; false
+// when there is no blank.
+bool numberAfterBlank(const char* line, long long* value);
+
+// True when line is one of the debug commands that print the position.
+bool isDebugCommand(const char* line);
 
 // Reads a base-10 integer from text (leading blanks skipped, optional sign,
 // stops at the first non-digit, no digits give 0), saturated to 64 bits.

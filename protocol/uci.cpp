@@ -35,23 +35,6 @@ namespace {
 
 constexpr const char* DEFAULT_BOOK_FILE = "tarvokbook-11.bin";
 
-// Reads the number after the first blank of line; false when there is no blank.
-bool numberAfterBlank(const char* line, int* value) {
-    const char* blank = strchr(line, ' ');
-    if (!blank) return false;
-    long long n = parseInteger(blank + 1);
-    if (n > 2147483647LL) n = 2147483647LL;
-    if (n < -2147483647LL) n = -2147483647LL;
-    *value = (int)n;
-    return true;
-}
-
-// True when line is one of the debug commands that print the position.
-bool isDebugCommand(const char* line) {
-    return lineStartsWith(line, "printBoard") || lineStartsWith(line, "eval") ||
-           lineStartsWith(line, "printHashKey") || lineStartsWith(line, "printFEN");
-}
-
 }  // namespace
 
 // Coordinate text of a move, with the castling notation chosen by chess960.
@@ -94,12 +77,6 @@ void pvToString(MainContext* context, const PVLine* line, char* out, int size) {
 }
 
 // ---------------------------------------------------------------- output
-
-// Releases nothing; clears the pointers it was given.
-UciOutput::~UciOutput() {
-    owner = nullptr;
-    context = nullptr;
-}
 
 // Writes one info line with the score, bound, time, speed and moves.
 void UciOutput::sendInfo(double elapsed, int index, int depth, const PVLine* line, u64 nodes, int selDepth,
@@ -161,15 +138,9 @@ void UciOutput::sendCurrMove(Move move, int number) {
     sendLine("info currmove %s currmovenumber %d", text, number);
 }
 
-// Reads a waiting line unless the queue of waiting lines is full. Then the
-// line stays in the pipe, and the search ends as "stop" would: an infinite
-// or ponder search would otherwise never see the "stop" behind the lines.
+// Reads a waiting line, or ends the search for a full queue of them.
 void UciOutput::pollInput() {
-    if (owner && owner->deferred.full()) {
-        owner->endSearchForWaitingLines();
-        return;
-    }
-    pollProtocolInput(context, false);
+    owner->pollDuringSearch();
 }
 
 // Writes "bestmove" with the move and, when given, the move to ponder on.
@@ -259,24 +230,12 @@ void UciOutput::searchDone(int stop) {
 // A UCI handler on the one engine and context.
 UciProtocol::UciProtocol(Engine* engineIn, MainContext* contextIn) : Protocol(engineIn, contextIn) {}
 
-// Releases nothing beyond its members.
-UciProtocol::~UciProtocol() {}
-
 // Makes the UCI output the engine's current output.
 void UciProtocol::attach() {
     engine->currentOutput = &output;
     output.engine = engine;
     output.owner = this;
     output.context = context;
-}
-
-// Handles a line; lines held back during a search run once it has ended.
-bool UciProtocol::handleLine(const char* line) {
-    if (engine->searching) return handleDuringSearch(line);
-    bool go = dispatch(line);
-    char waiting[LINE_BUFFER_SIZE];
-    while (go && !context->quit && deferred.pop(waiting)) go = dispatch(waiting);
-    return go;
 }
 
 // A line that arrives while a search runs: the commands that steer the
@@ -298,7 +257,8 @@ bool UciProtocol::handleDuringSearch(const char* line) {
     return true;
 }
 
-// The search stops with its best move so far, a ponder search as after "stop".
+// The search ends as "stop" would: with its best move so far, a ponder
+// search as after "stop".
 void UciProtocol::endSearchForWaitingLines() {
     Engine* e = engine;
     if (!e->searching || e->stopRequest != StopNone) return;
@@ -378,42 +338,13 @@ bool UciProtocol::dispatch(const char* line) {
         }
         return true;
     }
-    int depth = 0;
-    if (lineStartsWith(line, "perftd")) {
-        if (!e->searching && numberAfterBlank(line, &depth)) perftd(context, depth);
-        return true;
-    }
-    if (lineStartsWith(line, "perft")) {
-        if (!e->searching && numberAfterBlank(line, &depth)) perft(context, depth);
-        return true;
-    }
-    if (lineStartsWith(line, "divide")) {
-        if (!e->searching && numberAfterBlank(line, &depth)) divide(context, depth);
-        return true;
-    }
+    if (counterCommand(line, false)) return true;
     if (lineStartsWith(line, "debug ")) return true;
     if (lineStartsWith(line, "setoption ")) {
         if (!e->searching) setOption(line);
         return true;
     }
-    if (lineStartsWith(line, "printBoard")) {
-        printBoard(e->board);
-        return true;
-    }
-    if (lineStartsWith(line, "eval")) {
-        sendLine("eval = %.2f", evaluateLazy(e->board, -32000, 32000) * 0.01);
-        return true;
-    }
-    if (lineStartsWith(line, "printHashKey")) {
-        sendLine("%016llx", (unsigned long long)e->board.key);
-        return true;
-    }
-    if (lineStartsWith(line, "printFEN")) {
-        char fen[FEN_BUFFER_SIZE];
-        e->getFEN(fen, sizeof fen);
-        puts(fen);
-        return true;
-    }
+    printCommand(line);
     return true;
 }
 

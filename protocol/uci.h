@@ -18,7 +18,6 @@ void pvToString(MainContext* context, const PVLine* line, char* out, int size);
 // waiting input during a search.
 class UciOutput : public SearchOutput {
 public:
-    ~UciOutput() override;
     void searchDone(int stop) override;
     void sendPV(double elapsed, int depth, PVLine* line, u64 nodes, int selDepth, int bound) override;
     void sendMultiPV(double elapsed, int index, int depth, PVLine* line, u64 nodes, int selDepth,
@@ -42,9 +41,7 @@ private:
 class UciProtocol : public Protocol {
 public:
     UciProtocol(Engine* engineIn, MainContext* contextIn);
-    ~UciProtocol() override;
     void attach() override;
-    bool handleLine(const char* line) override;
 
     UciOutput output;
     u32 debug = 0;
@@ -64,16 +61,10 @@ public:
     int limitStrength = -1;
     u32 uciElo = 2600;
 
-    // Lines that wait for the running search to end.
-    LineQueue deferred;
-
-    // Ends the running search as "stop" would, once the waiting lines fill
-    // their queue (see UciOutput::pollInput).
-    void endSearchForWaitingLines();
-
 private:
-    bool dispatch(const char* line);
-    bool handleDuringSearch(const char* line);
+    bool dispatch(const char* line) override;
+    bool handleDuringSearch(const char* line) override;
+    void endSearchForWaitingLines() override;
     void go(const char* line);
     void position(const char* line);
     void setOption(const char* line);

@@ -53,23 +53,11 @@ namespace {
 
 enum LineClass { ClassIgnore, ClassNow, ClassWait, ClassStopAndWait };
 
-// Number after the first blank, saturated to int; false without a blank.
-bool numberAfterBlank(const char* line, long long* value) {
-    const char* blank = strchr(line, ' ');
-    if (!blank) return false;
-    long long n = parseInteger(blank + 1);
-    if (n > 2147483647LL) n = 2147483647LL;
-    if (n < -2147483647LL) n = -2147483647LL;
-    *value = n;
-    return true;
-}
-
 // Commands that only wait for a running search to end.
 bool isWaitingCommand(const char* line) {
     return lineStartsWith(line, "st ") || lineStartsWith(line, "sd ") || lineStartsWith(line, "level ") ||
-           lineStartsWith(line, "variant ") || lineStartsWith(line, "printBoard") || lineStartsWith(line, "eval") ||
-           lineStartsWith(line, "printHashKey") || lineStartsWith(line, "printFEN") ||
-           lineStartsWith(line, "perftd ") || lineStartsWith(line, "perft ") || lineStartsWith(line, "divide ");
+           lineStartsWith(line, "variant ") || isDebugCommand(line) || lineStartsWith(line, "perftd ") ||
+           lineStartsWith(line, "perft ") || lineStartsWith(line, "divide ");
 }
 
 // Commands that end a running search and then change the game.
@@ -104,23 +92,12 @@ bool isXboardMove(const char* line) {
 
 // ---------------------------------------------------------------- output
 
-// Releases nothing; clears the pointers it was given.
-XboardOutput::~XboardOutput() {
-    owner = nullptr;
-    context = nullptr;
-}
-
 // Writes the thinking line of one iteration.
 void XboardOutput::sendThinking(double elapsed, int depth, const PVLine* line, u64 nodes) {
     char pv[4096];
     pvToString(context, line, pv, sizeof pv);
     int centiseconds = (int)(elapsed * 0.0001);
     sendLine("%d %d %d %llu %s", depth, line->moves[0].score, centiseconds, (unsigned long long)nodes, pv);
-}
-
-// Same line for each line of a MultiPV search.
-void XboardOutput::sendThinkingMultiPV(double elapsed, int depth, const PVLine* line, u64 nodes) {
-    sendThinking(elapsed, depth, line, nodes);
 }
 
 // Thinking line of a single-line search, when posting is on.
@@ -130,24 +107,12 @@ void XboardOutput::sendPV(double elapsed, int depth, PVLine* line, u64 nodes, in
 
 // Thinking line of each MultiPV line, when posting is on.
 void XboardOutput::sendMultiPV(double elapsed, int, int depth, PVLine* line, u64 nodes, int, int) {
-    if (owner->post == 1) sendThinkingMultiPV(elapsed, depth, line, nodes);
+    if (owner->post == 1) sendThinking(elapsed, depth, line, nodes);
 }
 
-// xboard has no table fill, iteration start or current move lines.
-void XboardOutput::sendHashFull(int) {}
-void XboardOutput::sendDepth(int) {}
-void XboardOutput::sendCurrMove(Move, int) {}
-
-// Reads a waiting line unless the queue of waiting lines is full. Then the
-// line stays in the pipe and the search ends, so that the waiting lines run:
-// an analysis or ponder search would otherwise never see "exit", "?" or the
-// opponent's move behind them.
+// Reads a waiting line, or ends the search for a full queue of them.
 void XboardOutput::pollInput() {
-    if (owner && owner->deferred.full()) {
-        owner->endSearchForWaitingLines();
-        return;
-    }
-    pollProtocolInput(context, false);
+    owner->pollDuringSearch();
 }
 
 // End of a search: the engine's move with its hint and ponder search, the
@@ -240,9 +205,6 @@ void XboardOutput::searchDone(int stop) {
 // An xboard handler on the one engine and context.
 XboardProtocol::XboardProtocol(Engine* engineIn, MainContext* contextIn) : Protocol(engineIn, contextIn) {}
 
-// Releases nothing beyond its members.
-XboardProtocol::~XboardProtocol() {}
-
 // Makes the xboard output the engine's current output.
 void XboardProtocol::attach() {
     engine->currentOutput = &output;
@@ -283,22 +245,9 @@ void XboardProtocol::endSearchForWaitingLines() {
     }
 }
 
-// Handles a line; searches and the lines held back during them run here,
-// one after another, so that no search ever starts inside another.
-bool XboardProtocol::handleLine(const char* line) {
-    if (engine->searching) return handleDuringSearch(line);
-    bool go = dispatch(line);
-    char waiting[LINE_BUFFER_SIZE];
-    for (;;) {
-        while (go && !context->quit && deferred.pop(waiting)) go = dispatch(waiting);
-        if (!go || context->quit || !searchQueued) break;
-        runQueuedSearch();
-    }
-    return go;
-}
-
-// Runs the queued search and cleans up when it found no legal move.
-void XboardProtocol::runQueuedSearch() {
+// Runs the queued search, if any, and cleans up when it found no legal move.
+bool XboardProtocol::runQueuedSearch() {
+    if (!searchQueued) return false;
     Engine* e = engine;
     searchQueued = 0;
     if (queuedKind == SearchAnalysis) {
@@ -320,6 +269,7 @@ void XboardProtocol::runQueuedSearch() {
         ponderMovePlayed = 0;
         e->pondering = 0;
     }
+    return true;
 }
 
 // Gives up a ponder search that is due or whose result waits, restoring
@@ -727,36 +677,6 @@ bool XboardProtocol::dispatch(const char* line) {
     }
 
     // 3. Debug commands, on the position as it stands.
-    if (e->searching) return true;
-    if (lineStartsWith(line, "printBoard")) {
-        printBoard(e->board);
-        return true;
-    }
-    if (lineStartsWith(line, "eval")) {
-        sendLine("eval = %.2f", evaluateLazy(e->board, -32000, 32000) * 0.01);
-        return true;
-    }
-    if (lineStartsWith(line, "printHashKey")) {
-        sendLine("%016llx", (unsigned long long)e->board.key);
-        return true;
-    }
-    if (lineStartsWith(line, "printFEN")) {
-        char fen[FEN_BUFFER_SIZE];
-        e->getFEN(fen, sizeof fen);
-        puts(fen);
-        return true;
-    }
-    if (lineStartsWith(line, "perftd ")) {
-        if (numberAfterBlank(line, &n)) perftd(context, (int)n);
-        return true;
-    }
-    if (lineStartsWith(line, "perft ")) {
-        if (numberAfterBlank(line, &n)) perft(context, (int)n);
-        return true;
-    }
-    if (lineStartsWith(line, "divide ")) {
-        if (numberAfterBlank(line, &n)) divide(context, (int)n);
-        return true;
-    }
+    if (!e->searching && !printCommand(line)) counterCommand(line, true);
     return true;
 }

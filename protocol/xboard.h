@@ -9,19 +9,15 @@ class XboardProtocol;
 // lines, and the start of pondering on the predicted reply.
 class XboardOutput : public SearchOutput {
 public:
-    ~XboardOutput() override;
     void searchDone(int stop) override;
     void sendPV(double elapsed, int depth, PVLine* line, u64 nodes, int selDepth, int bound) override;
     void sendMultiPV(double elapsed, int index, int depth, PVLine* line, u64 nodes, int selDepth,
                      int bound) override;
-    void sendHashFull(int value) override;
-    void sendDepth(int depth) override;
     void pollInput() override;
-    void sendCurrMove(Move move, int number) override;
 
-    // Thinking line: depth, score, centiseconds, nodes, moves.
+    // Thinking line: depth, score, centiseconds, nodes, moves (the same for
+    // each line of a MultiPV search).
     void sendThinking(double elapsed, int depth, const PVLine* line, u64 nodes);
-    void sendThinkingMultiPV(double elapsed, int depth, const PVLine* line, u64 nodes);
 
     XboardProtocol* owner = nullptr;
     MainContext* context = nullptr;
@@ -35,9 +31,7 @@ enum XboardSearchKind : u32 { SearchThink = 0, SearchPonder = 1, SearchAnalysis 
 class XboardProtocol : public Protocol {
 public:
     XboardProtocol(Engine* engineIn, MainContext* contextIn);
-    ~XboardProtocol() override;
     void attach() override;
-    bool handleLine(const char* line) override;
 
     XboardOutput output;
     u32 protover = 0;
@@ -58,9 +52,6 @@ public:
     long long engineTime = -1;
     long long opponentTime = -1;
 
-    // Lines that wait for the running search to end.
-    LineQueue deferred;
-
     // Asks for a search of the given kind once the current work is done.
     void queueSearch(u32 kind) {
         searchQueued = 1;
@@ -70,16 +61,13 @@ public:
     // Puts the last "time"/"otim" values on the side to move's clocks.
     void setClocksForSideToMove();
 
-    // Ends the running search once the waiting lines fill their queue (see
-    // XboardOutput::pollInput).
-    void endSearchForWaitingLines();
-
 private:
-    bool dispatch(const char* line);
-    bool handleDuringSearch(const char* line);
+    bool dispatch(const char* line) override;
+    bool handleDuringSearch(const char* line) override;
+    void endSearchForWaitingLines() override;
+    bool runQueuedSearch() override;
     void opponentMove(const char* line);
     void opponentMoveDuringPonder(const char* line);
-    void runQueuedSearch();
     void dropPonder();
     void afterPositionChange();
     void initialise();

@@ -37,14 +37,4 @@ class SearchOutput {
 };
 
 // The engine's own output before any protocol attaches: reports nothing.
-class NullSearchOutput : public SearchOutput {
- public:
-  ~NullSearchOutput() override {}
-  void searchDone(int) override {}
-  void sendPV(double, int, PVLine*, u64, int, int) override {}
-  void sendMultiPV(double, int, int, PVLine*, u64, int, int) override {}
-  void sendHashFull(int) override {}
-  void sendDepth(int) override {}
-  void pollInput() override {}
-  void sendCurrMove(Move, int) override {}
-};
+class NullSearchOutput : public SearchOutput {};
