@@ -3,10 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/context.h"
 #include "app/toolcommon.h"
 #include "eval/eval.h"
-#include "protocol/linewriter.h"
 #include "search/engine.h"
 #include "search/tt.h"
 
@@ -27,17 +25,6 @@ bool evalSuite(Engine& engine, const char* fileName) {
   }
   const double elapsed = wallClockMicroseconds() - start;
   fclose(file);
-  char timeText[32];
-  formatTime(elapsed, timeText, sizeof(timeText));
-  printf("\nTime : %s\n", timeText);
-  printf("Speed : %d eval/s\n", ratePerSecond(counted, elapsed));
+  printToolTiming("\nTime : ", elapsed, counted, "eval");
   return true;
-}
-
-// Set-up, suite, release; the tables are released also when the file fails.
-bool runEvalSuite(MainContext* context, const char* fileName) {
-  startToolEngine(context);
-  const bool opened = evalSuite(*context->engine, fileName);
-  context->engine->releaseTables();
-  return opened;
 }

@@ -2,7 +2,6 @@
 // Evaluation suite ("-evalsuite"): the static evaluation of every position
 // of a FEN list, with the evaluation speed.
 
-struct MainContext;
 class Engine;
 
 // Prints "<line> ; eval <score>" for every accepted FEN line of `fileName`,
@@ -10,6 +9,3 @@ class Engine;
 // cannot be opened.
 bool evalSuite(Engine& engine, const char* fileName);
 
-// "-evalsuite": engine set-up, the suite, table release. Returns false when
-// the file cannot be opened.
-bool runEvalSuite(MainContext* context, const char* fileName);

@@ -3,9 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/context.h"
 #include "app/toolcommon.h"
-#include "search/engine.h"
 
 namespace {
 
@@ -201,12 +199,4 @@ bool checkFenSuite(const char* fileName) {
   fclose(file);
   printf("Checked %u / %u valid FEN string\n", valid, counted);
   return true;
-}
-
-// Set-up, check, release; the tables are released also when the file fails.
-bool runCheckFenSuite(MainContext* context, const char* fileName) {
-  startToolEngine(context);
-  const bool opened = checkFenSuite(fileName);
-  context->engine->releaseTables();
-  return opened;
 }

@@ -2,8 +2,6 @@
 // FEN syntax check of the "-checkfensuite" tool: a character state machine
 // that looks at the text and the piece counts without setting up a position.
 
-struct MainContext;
-
 // Returns true when `line` (control characters already blanked) reads as a FEN
 // with at least the side, castling and en-passant fields. When it does not,
 // *failAt (if given) is the index of the first character that failed, or the
@@ -13,7 +11,3 @@ bool fenTextIsPlausible(const char* line, int* failAt);
 // Checks every line of `fileName` and prints the verdicts and the total.
 // Returns false, printing nothing, when the file cannot be opened.
 bool checkFenSuite(const char* fileName);
-
-// "-checkfensuite": engine set-up, the check, table release. Returns false
-// when the file cannot be opened.
-bool runCheckFenSuite(MainContext* context, const char* fileName);

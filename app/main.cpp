@@ -15,6 +15,7 @@
 #include "app/perfttools.h"
 #include "app/seetest.h"
 #include "app/testsuite.h"
+#include "app/toolcommon.h"
 #include "eval/eval.h"
 #include "protocol/console.h"
 #include "protocol/linewriter.h"
@@ -189,9 +190,11 @@ int main(int argc, char** argv) {
       return shutdown(ctx);
     }
     // The list tools release the tables themselves, also after a file that does not open.
-    if (strcmp(sw, "-evalsuite") == 0 && argc == 3) return runEvalSuite(&ctx, argv[2]) ? shutdown(ctx) : fail(ctx);
-    if (strcmp(sw, "-checkfensuite") == 0 && argc == 3) return runCheckFenSuite(&ctx, argv[2]) ? shutdown(ctx) : fail(ctx);
-    if (strcmp(sw, "-testsee") == 0 && argc == 3) return runSeeTest(&ctx, argv[2]) ? shutdown(ctx) : fail(ctx);
+    ListTool listTool = nullptr;
+    if (strcmp(sw, "-evalsuite") == 0) listTool = evalSuite;
+    if (strcmp(sw, "-checkfensuite") == 0) listTool = [](Engine&, const char* file) { return checkFenSuite(file); };
+    if (strcmp(sw, "-testsee") == 0) listTool = seeTest;
+    if (listTool != nullptr && argc == 3) return runListTool(&ctx, argv[2], listTool) ? shutdown(ctx) : fail(ctx);
     if (strcmp(sw, "-buildbook") == 0 && argc == 6) return runBuildBook(ctx, argv);
     PerftTool tool = nullptr;
     if (strcmp(sw, "-perftd") == 0) tool = perftd;

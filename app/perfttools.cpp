@@ -1,12 +1,11 @@
 // The perft tools: perft, perftd, divide and the perft suite.
 #include "app/perfttools.h"
 
-#include <sys/time.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "app/toolcommon.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/movetext.h"
@@ -15,13 +14,6 @@
 #include "search/tt.h"
 
 namespace {
-
-// Wall clock in microseconds.
-double nowMicroseconds() {
-  timeval tv;
-  gettimeofday(&tv, nullptr);
-  return double(tv.tv_sec) * 1000000.0 + double(tv.tv_usec);
-}
 
 // Speed as the tools print it: the product unsigned, the quotient in double,
 // then single precision, then truncated.
@@ -62,41 +54,39 @@ void printTimeAndSpeed(const char* timeFormat, double microseconds, int speed) {
   sendLine("Speed = %d", speed);
 }
 
-}  // namespace
-
-// The buffer is allocated before the clock starts.
-void perft(MainContext* ctx, int depth) {
-  PerftContext* pc = boundContext(ctx);
-  depth = clampDepth(depth);
+// Runs counter on a fresh move buffer with every count zeroed; the buffer is
+// allocated before the clock starts. The time taken goes to *us; false when
+// out of memory.
+bool timedCount(PerftContext* pc, int depth, void (*counter)(PerftContext*, int), double* us) {
   if (!allocateMoveBuffer(pc)) {
     fputs("out of memory\n", stderr);
-    return;
+    return false;
   }
-  const double start = nowMicroseconds();
-  pc->nodes = 0;
-  perftCount(pc, depth);
-  const double us = nowMicroseconds() - start;
+  const double start = wallClockMicroseconds();
+  pc->nodes = pc->captures = pc->enPassant = pc->promotions = pc->castles = pc->checks = pc->mates = 0;
+  counter(pc, depth);
+  *us = wallClockMicroseconds() - start;
   freeMoveBuffer(pc);
   sendLine("Depth %d", depth);
   sendLine("Nodes = %llu", (unsigned long long)pc->nodes);
+  return true;
+}
+
+}  // namespace
+
+// Speed in nodes per second.
+void perft(MainContext* ctx, int depth) {
+  PerftContext* pc = boundContext(ctx);
+  double us = 0;
+  if (!timedCount(pc, clampDepth(depth), perftCount, &us)) return;
   printTimeAndSpeed("Time = %s", us, speedFigure(pc->nodes, 1000000, us));
 }
 
 // Speed in thousands of nodes per second.
 void perftd(MainContext* ctx, int depth) {
   PerftContext* pc = boundContext(ctx);
-  depth = clampDepth(depth);
-  if (!allocateMoveBuffer(pc)) {
-    fputs("out of memory\n", stderr);
-    return;
-  }
-  const double start = nowMicroseconds();
-  pc->nodes = pc->captures = pc->enPassant = pc->promotions = pc->castles = pc->checks = pc->mates = 0;
-  perftdCount(pc, depth);
-  const double us = nowMicroseconds() - start;
-  freeMoveBuffer(pc);
-  sendLine("Depth %d", depth);
-  sendLine("Nodes = %llu", (unsigned long long)pc->nodes);
+  double us = 0;
+  if (!timedCount(pc, clampDepth(depth), perftdCount, &us)) return;
   sendLine("Nodes captures = %llu", (unsigned long long)pc->captures);
   sendLine("Nodes e.p = %llu", (unsigned long long)pc->enPassant);
   sendLine("Nodes check = %llu", (unsigned long long)pc->checks);
@@ -112,7 +102,7 @@ void divide(MainContext* ctx, int depth) {
   Board& b = *pc->board;
   depth = clampDepth(depth);
   // 1. Clock, 2. buffers.
-  const double start = nowMicroseconds();
+  const double start = wallClockMicroseconds();
   free(pc->rootEntries);
   pc->rootEntries = static_cast<DivideEntry*>(calloc(MAX_MOVES, sizeof(DivideEntry)));
   if (pc->rootEntries == nullptr || !allocateMoveBuffer(pc)) {
@@ -137,7 +127,7 @@ void divide(MainContext* ctx, int depth) {
   }
   // 5. Stop the clock, 6. print.
   pc->rootCount = count;
-  const double us = nowMicroseconds() - start;
+  const double us = wallClockMicroseconds() - start;
   u64 total = 0;
   for (u32 i = 0; i < count; i++) {
     sendLine("%10s : %16llu", pc->rootEntries[i].text, (unsigned long long)pc->rootEntries[i].count);
@@ -267,11 +257,8 @@ bool perftSuite(PerftContext* pc, const char* fileName, int depth) {
 // A negative depth means 5.
 bool runPerftSuite(MainContext* ctx, const char* fileName, int depth) {
   if (depth < 0) depth = 5;
-  Engine* engine = ctx->engine;
-  engine->init(ctx->Hash);
-  engine->newGame();
-  ctx->infinite = 0;
-  const bool ok = perftSuite(&engine->perftContext, fileName, depth);
-  engine->releaseTables();
+  startToolEngine(ctx);
+  const bool ok = perftSuite(&ctx->engine->perftContext, fileName, depth);
+  ctx->engine->releaseTables();
   return ok;
 }

@@ -1,15 +1,12 @@
 #include "app/seetest.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#include "app/context.h"
 #include "app/toolcommon.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/see.h"
-#include "protocol/linewriter.h"
 #include "search/engine.h"
 #include "search/tt.h"
 
@@ -35,14 +32,7 @@ void seePosition(const Board& board, SearchPly& ply) {
 bool seeTest(Engine& engine, const char* fileName) {
   FILE* file = fopen(fileName, "r");
   if (!file) return false;
-  PerftContext& perft = engine.perftContext;
-  free(perft.moveBuffer);
-  perft.moveBuffer = static_cast<SearchPly*>(calloc(MAX_PLY, sizeof(SearchPly)));
-  if (!perft.moveBuffer) {
-    fclose(file);
-    fprintf(stderr, "out of memory\n");
-    return false;
-  }
+  static SearchPly ply;
   const double start = wallClockMicroseconds();
   char line[TOOL_LINE_SIZE];
   char fen[TOOL_LINE_SIZE];
@@ -55,25 +45,12 @@ bool seeTest(Engine& engine, const char* fileName) {
       memcpy(fen, line, i);
       fen[i] = '\0';
       hashClear();
-      if (engine.setFEN(fen)) seePosition(engine.board, perft.moveBuffer[0]);
+      if (engine.setFEN(fen)) seePosition(engine.board, ply);
     }
     counted += 1;
   }
   const double elapsed = wallClockMicroseconds() - start;
   fclose(file);
-  char timeText[32];
-  formatTime(elapsed, timeText, sizeof(timeText));
-  printf("Time = %s\n", timeText);
-  printf("Speed : %d SEE/s\n", ratePerSecond(counted, elapsed));
-  free(perft.moveBuffer);
-  perft.moveBuffer = nullptr;
+  printToolTiming("Time = ", elapsed, counted, "SEE");
   return true;
-}
-
-// Set-up, test, release; the tables are released also when the file fails.
-bool runSeeTest(MainContext* context, const char* fileName) {
-  startToolEngine(context);
-  const bool opened = seeTest(*context->engine, fileName);
-  context->engine->releaseTables();
-  return opened;
 }

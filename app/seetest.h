@@ -3,7 +3,6 @@
 // field of a file and evaluates the exchange of each of its moves, timing
 // the run.
 
-struct MainContext;
 class Engine;
 
 // Runs the test over `fileName` and prints the time and the speed. Each
@@ -11,6 +10,3 @@ class Engine;
 // printing nothing, when the file cannot be opened.
 bool seeTest(Engine& engine, const char* fileName);
 
-// "-testsee": engine set-up, the test, table release. Returns false when the
-// file cannot be opened.
-bool runSeeTest(MainContext* context, const char* fileName);

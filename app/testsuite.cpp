@@ -248,12 +248,8 @@ bool runTestSuite(MainContext* context, const char* fileName, float seconds) {
   if (!(seconds >= 0.0f)) seconds = 5.0f;
   // The time is kept in microseconds in 32 bits: about 35 minutes at most.
   if (seconds > 2147.0f) seconds = 2147.0f;
+  startToolEngine(context, static_cast<u32>(static_cast<int>(seconds * 1000000.0f)));
   Engine& engine = *context->engine;
-  engine.init(context->Hash);
-  engine.newGame();
-  context->infinite = 0;
-  engine.limitMode = LimitMoveTime;
-  engine.moveTime = static_cast<u32>(static_cast<int>(seconds * 1000000.0f));
   const bool opened = testSuite(&engine.perftContext, fileName);
   engine.releaseTables();
   return opened;

@@ -3,6 +3,7 @@
 #include <sys/time.h>
 
 #include "app/context.h"
+#include "protocol/linewriter.h"
 #include "search/engine.h"
 
 // Reads one line, bounded, skipping the rest of an overlong line.
@@ -48,12 +49,28 @@ int ratePerSecond(unsigned long long count, double elapsed) {
   return static_cast<int>(narrowed);
 }
 
-// Builds the tables and a fresh game for a list tool.
-void startToolEngine(MainContext* context) {
+// The time and speed lines of a tool.
+void printToolTiming(const char* timeLabel, double elapsed, unsigned long long count, const char* unit) {
+  char timeText[32];
+  formatTime(elapsed, timeText, sizeof(timeText));
+  printf("%s%s\n", timeLabel, timeText);
+  printf("Speed : %d %s/s\n", ratePerSecond(count, elapsed), unit);
+}
+
+// Builds the tables and a fresh game for a tool.
+void startToolEngine(MainContext* context, unsigned moveTime) {
   Engine& engine = *context->engine;
   engine.init(context->Hash);
   engine.newGame();
   context->infinite = 0;
   engine.limitMode = LimitMoveTime;
-  engine.moveTime = 10000000;
+  engine.moveTime = moveTime;
+}
+
+// Set-up, tool, release.
+bool runListTool(MainContext* context, const char* fileName, ListTool tool) {
+  startToolEngine(context);
+  const bool opened = tool(*context->engine, fileName);
+  context->engine->releaseTables();
+  return opened;
 }

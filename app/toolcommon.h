@@ -6,6 +6,7 @@
 #include <cstdio>
 
 struct MainContext;
+class Engine;
 
 // A tool line holds up to 255 characters and its terminating zero.
 constexpr size_t TOOL_LINE_SIZE = 256;
@@ -26,6 +27,18 @@ double wallClockMicroseconds();
 // speed lines; an elapsed time of 0 counts as 16000 microseconds.
 int ratePerSecond(unsigned long long count, double elapsed);
 
-// Engine set-up of the list tools: tables with the configured hash size, a
-// new game, no infinite analysis, 10 seconds per move.
-void startToolEngine(MainContext* context);
+// Prints the time line (timeLabel, then the time) and "Speed : <n> <unit>/s"
+// for count items in `elapsed` microseconds.
+void printToolTiming(const char* timeLabel, double elapsed, unsigned long long count, const char* unit);
+
+// Engine set-up of the tools: tables with the configured hash size, a new
+// game, no infinite analysis, moveTime microseconds per move.
+void startToolEngine(MainContext* context, unsigned moveTime = 10000000);
+
+// A list tool: reads fileName and prints its findings; false when the file
+// does not open.
+typedef bool (*ListTool)(Engine& engine, const char* fileName);
+
+// Engine set-up, the tool, table release (also when the file does not
+// open); the tool's answer.
+bool runListTool(MainContext* context, const char* fileName, ListTool tool);
