@@ -72,8 +72,7 @@ void ConsoleOutput::sendMultiPV(double elapsed, int index, int depth, PVLine* li
 
 // Makes the console output the engine's current output.
 void ConsoleProtocol::attach() {
-    engine->currentOutput = &output;
-    output.engine = engine;
+    attachOutput(output);
 }
 
 // Chooses the protocol from the first line; any other line ends the run.

@@ -23,6 +23,12 @@ bool Protocol::handleLine(const char* line) {
     return go;
 }
 
+// The output reports for the engine from now on.
+void Protocol::attachOutput(SearchOutput& output) {
+    engine->currentOutput = &output;
+    output.engine = engine;
+}
+
 // Reads a waiting line unless the queue of waiting lines is full.
 void Protocol::pollDuringSearch() {
     if (deferred.full()) {
@@ -63,6 +69,13 @@ bool Protocol::counterCommand(const char* line, bool blankAfterName) {
         return true;
     }
     return false;
+}
+
+// The strength limit from a clamped Elo.
+void setStrength(u32 elo) {
+    elo = elo < 1000 ? 1000 : (elo > 2600 ? 2600 : elo);
+    strengthElo = elo;
+    strengthLimited = elo < 2600 ? 1 : 0;
 }
 
 // Number after the first blank, saturated to int.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/context.h"
+#include "search/output.h"
 
 class Engine;
 
@@ -35,6 +36,13 @@ public:
 
     // Makes this protocol's output object the engine's current output.
     virtual void attach() {}
+    void attachOutput(SearchOutput& output);
+    template <class Output, class Owner>
+    void attachOutput(Output& output, Owner* owner) {
+        attachOutput(static_cast<SearchOutput&>(output));
+        output.owner = owner;
+        output.context = context;
+    }
 
     // Handles one input line (without its newline); false means "quit".
     // During a search the line goes to handleDuringSearch; otherwise it runs,
@@ -71,6 +79,21 @@ protected:
     // when line names none of them.
     bool counterCommand(const char* line, bool blankAfterName);
 };
+
+// Output of a line protocol (UCI, xboard): the protocol object that owns it
+// and the context, and the read of waiting input during a search.
+template <class Owner>
+class ProtocolOutput : public SearchOutput {
+public:
+    void pollInput() override { owner->pollDuringSearch(); }
+
+    Owner* owner = nullptr;
+    MainContext* context = nullptr;
+};
+
+// Sets the strength limit for a playing strength of elo (1000 to 2600; 2600
+// is full strength).
+void setStrength(u32 elo);
 
 // Reads one line of at most 4095 characters from standard input into
 // buffer and cuts it at its first newline; 0 at end of input or on error.

@@ -138,11 +138,6 @@ void UciOutput::sendCurrMove(Move move, int number) {
     sendLine("info currmove %s currmovenumber %d", text, number);
 }
 
-// Reads a waiting line, or ends the search for a full queue of them.
-void UciOutput::pollInput() {
-    owner->pollDuringSearch();
-}
-
 // Writes "bestmove" with the move and, when given, the move to ponder on.
 void UciOutput::writeBestMove(u32 best, u32 ponder) {
     char line[32];
@@ -232,10 +227,7 @@ UciProtocol::UciProtocol(Engine* engineIn, MainContext* contextIn) : Protocol(en
 
 // Makes the UCI output the engine's current output.
 void UciProtocol::attach() {
-    engine->currentOutput = &output;
-    output.engine = engine;
-    output.owner = this;
-    output.context = context;
+    attachOutput(output, this);
 }
 
 // A line that arrives while a search runs: the commands that steer the
@@ -457,13 +449,7 @@ void UciProtocol::position(const char* line) {
 
 // Sets the effective strength limit from UCI_Elo and UCI_LimitStrength.
 void UciProtocol::applyStrength() {
-    if (limitStrength == 0) {
-        strengthElo = 2600;
-        strengthLimited = 0;
-        return;
-    }
-    strengthElo = uciElo;
-    strengthLimited = uciElo < 2600 ? 1 : 0;
+    setStrength(limitStrength == 0 ? 2600 : uciElo);
 }
 
 // Loads the book file; a failure is reported and switches the book off.

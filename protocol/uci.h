@@ -16,7 +16,7 @@ void pvToString(MainContext* context, const PVLine* line, char* out, int size);
 
 // Output of the UCI protocol: info lines, the bestmove line, and the read of
 // waiting input during a search.
-class UciOutput : public SearchOutput {
+class UciOutput : public ProtocolOutput<UciProtocol> {
 public:
     void searchDone(int stop) override;
     void sendPV(double elapsed, int depth, PVLine* line, u64 nodes, int selDepth, int bound) override;
@@ -24,14 +24,10 @@ public:
                      int bound) override;
     void sendHashFull(int value) override;
     void sendDepth(int depth) override;
-    void pollInput() override;
     void sendCurrMove(Move move, int number) override;
 
     // Writes "bestmove" with best ("0000" for none) and the ponder move if any.
     void writeBestMove(u32 best, u32 ponder);
-
-    UciProtocol* owner = nullptr;
-    MainContext* context = nullptr;
 
 private:
     void sendInfo(double elapsed, int index, int depth, const PVLine* line, u64 nodes, int selDepth, int bound);

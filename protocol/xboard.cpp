@@ -110,11 +110,6 @@ void XboardOutput::sendMultiPV(double elapsed, int, int depth, PVLine* line, u64
     if (owner->post == 1) sendThinking(elapsed, depth, line, nodes);
 }
 
-// Reads a waiting line, or ends the search for a full queue of them.
-void XboardOutput::pollInput() {
-    owner->pollDuringSearch();
-}
-
 // End of a search: the engine's move with its hint and ponder search, the
 // opponent's move after a ponder miss, or nothing after an abort.
 void XboardOutput::searchDone(int stop) {
@@ -127,12 +122,7 @@ void XboardOutput::searchDone(int stop) {
     if (stop == StopAbort) {
         if (context->newGamePending) {
             context->newGamePending = 0;
-            e->newGame();
-            context->infinite = 0;
-            context->movesLeft = context->movesPerPeriod = 40;
-            p->movesReceived = 0;
-            p->firstGoSeen = 0;
-            e->movesToGo = 40;
+            p->startNewGame();
             p->ponderMovePlayed = 0;
             return;
         }
@@ -207,10 +197,7 @@ XboardProtocol::XboardProtocol(Engine* engineIn, MainContext* contextIn) : Proto
 
 // Makes the xboard output the engine's current output.
 void XboardProtocol::attach() {
-    engine->currentOutput = &output;
-    output.engine = engine;
-    output.owner = this;
-    output.context = context;
+    attachOutput(output, this);
 }
 
 // Colour whose clock "time" sets: the engine's. While the predicted reply
@@ -436,32 +423,24 @@ void XboardProtocol::level(const char* line) {
 
 // Answers "xboard": tables, new game, book and strength settings, features.
 void XboardProtocol::initialise() {
-    Engine* e = engine;
-    e->init(context->Hash);
-    e->newGame();
-    context->infinite = 0;
-    context->movesLeft = context->movesPerPeriod = 40;
-    movesReceived = 0;
-    firstGoSeen = 0;
-    e->movesToGo = 40;
-    if (context->Book == 1 && !e->loadBook(context->bookFile)) context->Book = 0;
-    if (context->UseStrength != 0) {
-        u32 elo = context->StrengthELO;
-        if (elo > 2600) {
-            strengthElo = 2600;
-            strengthLimited = 0;
-        } else if (elo < 1000) {
-            strengthElo = 1000;
-            strengthLimited = 1;
-        } else {
-            strengthElo = elo;
-            strengthLimited = elo < 2600 ? 1 : 0;
-        }
-    }
+    engine->init(context->Hash);
+    startNewGame();
+    if (context->Book == 1 && !engine->loadBook(context->bookFile)) context->Book = 0;
+    if (context->UseStrength != 0) setStrength(context->StrengthELO);
     force = 0;
     sendLine("feature setboard=1 myname=\"Tarvok %s %s\" analyze=1 ping=1 draw=0 sigint=0 "
              "variants=\"normal,fischerandom\" done=1 colors=0",
              TARVOK_VERSION, context->buildKind);
+}
+
+// The start position and the clocks of a fresh time control.
+void XboardProtocol::startNewGame() {
+    engine->newGame();
+    context->infinite = 0;
+    context->movesLeft = context->movesPerPeriod = 40;
+    movesReceived = 0;
+    firstGoSeen = 0;
+    engine->movesToGo = 40;
 }
 
 // "new": the start position, fresh clocks, pondering off, standard chess.
@@ -473,12 +452,7 @@ void XboardProtocol::newGameReset() {
     e->pondering = 0;
     e->ponderMove = 0;
     context->ponderMove = 0;
-    e->newGame();
-    context->infinite = 0;
-    context->movesLeft = context->movesPerPeriod = 40;
-    movesReceived = 0;
-    firstGoSeen = 0;
-    e->movesToGo = 40;
+    startNewGame();
     force = 0;
     e->chess960 = 0;
     engineTime = opponentTime = -1;

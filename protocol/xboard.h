@@ -7,20 +7,16 @@ class XboardProtocol;
 
 // Output of the xboard protocol: thinking lines, the "move" and "Hint:"
 // lines, and the start of pondering on the predicted reply.
-class XboardOutput : public SearchOutput {
+class XboardOutput : public ProtocolOutput<XboardProtocol> {
 public:
     void searchDone(int stop) override;
     void sendPV(double elapsed, int depth, PVLine* line, u64 nodes, int selDepth, int bound) override;
     void sendMultiPV(double elapsed, int index, int depth, PVLine* line, u64 nodes, int selDepth,
                      int bound) override;
-    void pollInput() override;
 
     // Thinking line: depth, score, centiseconds, nodes, moves (the same for
     // each line of a MultiPV search).
     void sendThinking(double elapsed, int depth, const PVLine* line, u64 nodes);
-
-    XboardProtocol* owner = nullptr;
-    MainContext* context = nullptr;
 };
 
 // Searches the xboard handler starts; they run one after another from the
@@ -57,6 +53,9 @@ public:
         searchQueued = 1;
         queuedKind = kind;
     }
+
+    // The start position and the clocks of a fresh time control.
+    void startNewGame();
 
     // Puts the last "time"/"otim" values on the side to move's clocks.
     void setClocksForSideToMove();
