@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include <array>
+#include <map>
 
 #include "book/pgn.h"
 
@@ -142,68 +144,34 @@ TEST(BookPgn, OnlyBlanksAndLineEndsSeparateMoves) {
     EXPECT_EQ(longest(readText(longLine, 2)), "e4 e5");
 }
 
-// The table of lines without its index: a scan from the first record.
-void naiveAddBookLine(std::vector<LineRecord>& lines, const LineRecord& game) {
-    for (uint32_t p = 1; p <= game.count; p++) {
-        bool found = false;
-        for (LineRecord& record : lines) {
-            if (record.count != p) continue;
-            bool same = true;
-            for (uint32_t i = 0; i < p && same; i++)
-                same = std::strcmp(record.san[i], game.san[i]) == 0;
-            if (!same) continue;
-            record.games++;
-            record.whiteWins += game.whiteWins;
-            record.blackWins += game.blackWins;
-            found = true;
-            break;
-        }
-        if (found) continue;
-        LineRecord candidate;
-        std::memset(&candidate, 0, sizeof candidate);
-        std::memcpy(candidate.san, game.san, sizeof(candidate.san[0]) * p);
-        candidate.count = p;
-        candidate.games = 1;
-        candidate.whiteWins = game.whiteWins;
-        candidate.blackWins = game.blackWins;
-        lines.push_back(candidate);
-    }
-}
-
 TEST(BookPgn, IndexedLinesEqualAScanOverManyGames) {
     FILE* file = std::fopen(TARVOK_TEST_DATA "/games.pgn", "rb");
     ASSERT_NE(file, nullptr);
     LineRecords records;
     pgnReadGames(file, 16, records);
     std::fclose(file);
-    // Every game that reached the depth left one full-length line: merge those
-    // games again through a plain scan and compare every record.
-    std::vector<LineRecord> naive;
+    // Every game that reached the depth left one full-length line: count
+    // its prefixes again in a plain map and compare every record.
+    std::map<std::string, std::array<uint32_t, 3>> naive;
     for (const LineRecord& r : records.lines) {
         if (r.count != 16) continue;
-        LineRecord game = r;
-        for (uint32_t g = 0; g < r.games; g++) {
-            game.whiteWins = g == 0 ? r.whiteWins : 0;
-            game.blackWins = g == 0 ? r.blackWins : 0;
-            naiveAddBookLine(naive, game);
+        LineRecord prefix = r;
+        for (prefix.count = 1; prefix.count <= 16; prefix.count++) {
+            auto& sums = naive[lineText(prefix)];
+            sums[0] += r.games, sums[1] += r.whiteWins, sums[2] += r.blackWins;
         }
     }
     EXPECT_GT(naive.size(), 5000u);
     ASSERT_EQ(naive.size(), records.lines.size());
-    for (const LineRecord& r : naive) {
-        const LineRecord* found = lineRecordFind(records, r, r.count);
-        ASSERT_NE(found, nullptr) << lineText(r);
-        EXPECT_EQ(found->games, r.games) << lineText(r);
-        EXPECT_EQ(found->whiteWins, r.whiteWins) << lineText(r);
-        EXPECT_EQ(found->blackWins, r.blackWins) << lineText(r);
-    }
-    // Prefixes come before their longer lines.
     for (size_t i = 0; i < records.lines.size(); i++) {
         const LineRecord& r = records.lines[i];
-        if (r.count < 2) continue;
-        const LineRecord* prefix = lineRecordFind(records, r, r.count - 1);
-        ASSERT_NE(prefix, nullptr);
-        EXPECT_LT(prefix, &records.lines[i]);
+        const std::array<uint32_t, 3> sums = {r.games, r.whiteWins, r.blackWins};
+        EXPECT_EQ(naive[lineText(r)], sums) << lineText(r);
+        EXPECT_EQ(lineRecordFind(records, r, r.count), &r);
+        // Prefixes come before their longer lines.
+        if (r.count >= 2) {
+            EXPECT_LT(lineRecordFind(records, r, r.count - 1), &r);
+        }
     }
 }
 

@@ -190,25 +190,27 @@ TEST(EvalPawns, SlotsStayInTheTable) {
   EXPECT_EQ(pawnHashSlot(0xffffffff00000000ull, PAWN_HASH_COUNT), 0u);  // only the low half counts
 }
 
-TEST(EvalPieces, RookOpenHalfOpenAndClosedFiles) {
-  // Rook e4 alone: 14 squares (48), open file (+20); kings' safety +1 and -(-11).
-  auto b = boardFromFen("7k/8/8/8/4R3/8/8/K7 w - - 0 1");
-  ASSERT_TRUE(b != nullptr);
-  Sums s = pieceTerms(*b);
-  EXPECT_EQ(s.mg, 48 + 20 + 1 + 11);
-  EXPECT_EQ(s.eg, 48 + 20);
-  // A black pawn on e7: 13 squares (44), half-open (+10), white safety now -2.
-  b = boardFromFen("7k/4p3/8/8/4R3/8/8/K7 w - - 0 1");
-  ASSERT_TRUE(b != nullptr);
-  s = pieceTerms(*b);
-  EXPECT_EQ(s.mg, 44 + 10 - 2 + 11);
-  EXPECT_EQ(s.eg, 44 + 10);
-  // An own pawn on e2: 12 squares (40), no file bonus, black safety -14.
-  b = boardFromFen("7k/8/8/8/4R3/8/4P3/K7 w - - 0 1");
-  ASSERT_TRUE(b != nullptr);
-  s = pieceTerms(*b);
-  EXPECT_EQ(s.mg, 40 + 1 + 14);
-  EXPECT_EQ(s.eg, 40);
+TEST(EvalPieces, RookFilesAndCentralKings) {
+  const struct {
+    const char* fen;
+    int mg, eg;
+  } cases[] = {
+      // Rook e4 alone: 14 squares (48), open file (+20); kings' safety +1 and -(-11).
+      {"7k/8/8/8/4R3/8/8/K7 w - - 0 1", 48 + 20 + 1 + 11, 48 + 20},
+      // A black pawn on e7: 13 squares (44), half-open (+10), white safety now -2.
+      {"7k/4p3/8/8/4R3/8/8/K7 w - - 0 1", 44 + 10 - 2 + 11, 44 + 10},
+      // An own pawn on e2: 12 squares (40), no file bonus, black safety -14.
+      {"7k/8/8/8/4R3/8/4P3/K7 w - - 0 1", 40 + 1 + 14, 40},
+      // Kings only: white e1 (pst 0, shield -150, centre -20), black g8 (pst 32).
+      {"6k1/8/8/8/8/8/8/4K3 w - - 0 1", (0 - 32) + (1 - 20) - 1, -30 - (-30)},
+  };
+  for (const auto& c : cases) {
+    auto b = boardFromFen(c.fen);
+    ASSERT_TRUE(b != nullptr) << c.fen;
+    Sums s = pieceTerms(*b);
+    EXPECT_EQ(s.mg, c.mg) << c.fen;
+    EXPECT_EQ(s.eg, c.eg) << c.fen;
+  }
 }
 
 TEST(EvalPieces, RookAndQueenOnTheSeventh) {
@@ -245,15 +247,6 @@ TEST(EvalPieces, KnightOutpostNeedsOwnPawnSupport) {
   EXPECT_EQ(a.eg - b.eg, 32);
   Sums c = pieceTerms(*hit), d = pieceTerms(*hitLoose);
   EXPECT_EQ(c.mg - d.mg, 0);  // an enemy pawn attacks e5
-}
-
-TEST(EvalPieces, KingsPayForStandingInTheCentre) {
-  // Kings only: white e1 (pst 0, shield -150, centre -20), black g8 (pst 32).
-  auto b = boardFromFen("6k1/8/8/8/8/8/8/4K3 w - - 0 1");
-  ASSERT_TRUE(b != nullptr);
-  Sums s = pieceTerms(*b);
-  EXPECT_EQ(s.mg, (0 - 32) + (1 - 20) - 1);
-  EXPECT_EQ(s.eg, -30 - (-30));
 }
 
 TEST(EvalPieces, KingShieldByFileAndRank) {

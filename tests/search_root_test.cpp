@@ -190,37 +190,35 @@ TEST(SearchRoot, MultiPVReportsAllLinesOncePerIterationInOrder) {
 TEST(SearchRoot, TimeBudgetFormulas) {
   TestEngine t;
   Engine& e = *t.engine;
-  e.limitMode = LimitClock;
-  e.clock[WHITE] = 1000;
-  e.movesToGo = 1;
-  e.searchCount = 0;
-  EXPECT_EQ(searchTimeBudget(e), 1000000u);
-  e.searchCount = 9;
-  EXPECT_EQ(searchTimeBudget(e), 549999u);
-  e.searchCount = 10;
-  EXPECT_EQ(searchTimeBudget(e), 500000u);
-  e.searchCount = 30;
-  e.clock[WHITE] = 60000;
-  e.movesToGo = 40;
-  EXPECT_EQ(searchTimeBudget(e), 1500000u);
-  e.movesToGo = 0;
-  EXPECT_EQ(searchTimeBudget(e), 1500000u);
-  e.increment[WHITE] = 2000;
-  EXPECT_EQ(searchTimeBudget(e), 4000000u);
-  e.clock[WHITE] = 1000;  // the increment alone would overrun this clock
-  EXPECT_EQ(searchTimeBudget(e), 800000u);
-  e.clock[WHITE] = 0;
-  EXPECT_EQ(searchTimeBudget(e), 0u);
-  e.clock[WHITE] = 60000;
-  // The side to move's clock is the one read.
-  e.board.side = BLACK;
-  e.clock[BLACK] = 0;
-  e.increment[BLACK] = 0;
-  EXPECT_EQ(searchTimeBudget(e), 0u);
-  e.clock[BLACK] = -500;  // a clock past zero gives no time rather than garbage
-  EXPECT_EQ(searchTimeBudget(e), 0u);
-  e.limitMode = LimitInfinite;
-  EXPECT_EQ(searchTimeBudget(e), 4294967295u);
+  const struct {
+    u32 mode, searchCount, movesToGo, side;
+    float clock;
+    i32 increment;
+    u32 budget;
+  } cases[] = {
+      {LimitClock, 0, 1, WHITE, 1000, 0, 1000000},  // the first search of a game gets twice the share
+      {LimitClock, 9, 1, WHITE, 1000, 0, 549999},
+      {LimitClock, 10, 1, WHITE, 1000, 0, 500000},
+      {LimitClock, 30, 40, WHITE, 60000, 0, 1500000},
+      {LimitClock, 30, 0, WHITE, 60000, 0, 1500000},
+      {LimitClock, 30, 0, WHITE, 60000, 2000, 4000000},
+      {LimitClock, 30, 0, WHITE, 1000, 2000, 800000},  // the increment alone would overrun this clock
+      {LimitClock, 30, 0, WHITE, 0, 2000, 0},
+      {LimitClock, 30, 0, BLACK, 0, 0, 0},            // the side to move's clock is the one read
+      {LimitClock, 30, 0, BLACK, -500, 0, 0},         // a clock past zero gives no time, not garbage
+      {LimitInfinite, 30, 0, WHITE, 0, 0, 4294967295u},
+  };
+  for (const auto& c : cases) {
+    e.limitMode = c.mode;
+    e.searchCount = c.searchCount;
+    e.movesToGo = c.movesToGo;
+    e.board.side = c.side;
+    e.clock[c.side] = c.clock;
+    e.increment[c.side] = c.increment;
+    e.clock[c.side ^ 1] = 60000;  // the other side's clock is never read
+    e.increment[c.side ^ 1] = 2000;
+    EXPECT_EQ(searchTimeBudget(e), c.budget) << c.searchCount << " " << c.clock << " " << c.increment;
+  }
   e.limitMode = LimitMoveTime;
   e.moveTime = 1234567;
   EXPECT_EQ(searchTimeBudget(e), 1234567u);

@@ -24,40 +24,30 @@ TEST(ToolsEpd, CutsBestAndAvoidFields) {
   bool found = false;
   EpdField f = cut(wac, 0, &found);
   ASSERT_TRUE(found);
-  EXPECT_FALSE(f.avoid);
   EXPECT_STREQ(f.fen, "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - ");
-  EXPECT_STREQ(f.moves, "Qg6");
-  EXPECT_STREQ(f.id, "WAC.001");
   EXPECT_EQ(f.next, static_cast<int>(wac.find("\";")) + 1);
-  // Nothing follows the identifier.
-  cut(wac, f.next, &found);
+  cut(wac, f.next, &found);  // nothing follows the identifier
   EXPECT_FALSE(found);
-
-  f = cut("4k3/8/8/8/8/8/8/4K2R w K - am Kd1 Kd2; id \"x\";");
-  EXPECT_TRUE(f.avoid);
-  EXPECT_STREQ(f.moves, "Kd1 Kd2");
-  // Castling written with zeros reads as letters O.
-  f = cut("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - bm 0-0 0-0-0; id \"castle\";");
-  EXPECT_STREQ(f.moves, "O-O O-O-O");
-}
-
-TEST(ToolsEpd, OddLinesGiveShortTexts) {
-  bool found = false;
-  // The name at the very end: no moves, no identifier.
-  EpdField f = cut("8/8 w - - bm", 0, &found);
-  ASSERT_TRUE(found);
-  EXPECT_STREQ(f.moves, "");
-  EXPECT_STREQ(f.id, "");
-  f = cut("8/8 w - - bm Qg6", 0, &found);
-  EXPECT_STREQ(f.moves, "Qg6");
-  EXPECT_STREQ(f.id, "");
-  // A ";" too close to the end for an identifier.
-  f = cut("x bm e4; i", 0, &found);
-  EXPECT_STREQ(f.moves, "e4");
-  EXPECT_STREQ(f.id, "");
-  // An identifier without its closing quote runs to the line end.
-  f = cut("x bm e4; id \"open", 0, &found);
-  EXPECT_STREQ(f.id, "open");
+  const struct {
+    const char* line;
+    bool avoid;
+    const char *moves, *id;
+  } cases[] = {
+      {"2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - bm Qg6; id \"WAC.001\";", false, "Qg6", "WAC.001"},
+      {"4k3/8/8/8/8/8/8/4K2R w K - am Kd1 Kd2; id \"x\";", true, "Kd1 Kd2", "x"},
+      {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - bm 0-0 0-0-0; id \"c\";", false, "O-O O-O-O", "c"},  // zeros as O
+      {"8/8 w - - bm", false, "", ""},      // the name at the very end
+      {"8/8 w - - bm Qg6", false, "Qg6", ""},
+      {"x bm e4; i", false, "e4", ""},      // a ";" too close to the end for an identifier
+      {"x bm e4; id \"open", false, "e4", "open"},  // no closing quote: to the line end
+  };
+  for (const auto& c : cases) {
+    f = cut(c.line, 0, &found);
+    ASSERT_TRUE(found) << c.line;
+    EXPECT_EQ(f.avoid, c.avoid) << c.line;
+    EXPECT_STREQ(f.moves, c.moves) << c.line;
+    EXPECT_STREQ(f.id, c.id) << c.line;
+  }
   // A lone "m" or "b" is no field.
   cut("m", 0, &found);
   EXPECT_FALSE(found);
@@ -65,8 +55,7 @@ TEST(ToolsEpd, OddLinesGiveShortTexts) {
   EXPECT_FALSE(found);
   // Two fields on one line: the second FEN is the text before its name.
   const std::string two = "x bm e4; id \"one\"; am d4; id \"two\";";
-  f = cut(two, 0, &found);
-  f = cut(two, f.next, &found);
+  f = cut(two, cut(two).next, &found);
   ASSERT_TRUE(found);
   EXPECT_TRUE(f.avoid);
   EXPECT_STREQ(f.moves, "d4");
@@ -74,29 +63,23 @@ TEST(ToolsEpd, OddLinesGiveShortTexts) {
 }
 
 TEST(ToolsEpd, ScoresPlayedMoveBySubstring) {
-  EpdField f = cut("x bm Nf3 Nc3; id \"k\";");
-  EXPECT_TRUE(epdFieldAccepts(f, "Nf3", "Ng1-f3"));
-  EXPECT_TRUE(epdFieldAccepts(f, "Nc3", "Nb1-c3"));
-  EXPECT_FALSE(epdFieldAccepts(f, "e4", "e2-e4"));
-  // A field that names the long text also counts.
-  f = cut("x bm Ng1-f3; id \"k\";");
-  EXPECT_TRUE(epdFieldAccepts(f, "Nf3", "Ng1-f3"));
-  // Zeros read as O; O-O is a substring of O-O-O.
-  f = cut("x bm 0-0; id \"c\";");
-  EXPECT_TRUE(epdFieldAccepts(f, "O-O", "O-O"));
-  f = cut("x bm O-O-O; id \"c\";");
-  EXPECT_TRUE(epdFieldAccepts(f, "O-O", "O-O"));
-  // Avoid-move fields invert the answer.
-  f = cut("x am Qxh7; id \"a\";");
-  EXPECT_FALSE(epdFieldAccepts(f, "Qxh7", "Qd3xh7"));
-  EXPECT_TRUE(epdFieldAccepts(f, "Qd2", "Qd3-d2"));
-  // A check mark in the field matches a played move with the same mark.
-  f = cut("x bm Qxh7+; id \"c\";");
-  EXPECT_TRUE(epdFieldAccepts(f, "Qxh7+", "Qh5xh7+"));
-  // En passant is written plainly in EPD files.
-  f = cut("x bm exd6; id \"ep\";");
-  EXPECT_TRUE(epdFieldAccepts(f, "exd6e.p", "e5xd6e.p"));
-  EXPECT_FALSE(epdFieldAccepts(f, "exf6e.p", "e5xf6e.p"));
+  const struct {
+    const char *field, *san, *text;
+    bool accepted;
+  } cases[] = {
+      {"x bm Nf3 Nc3; id \"k\";", "Nf3", "Ng1-f3", true},
+      {"x bm Nf3 Nc3; id \"k\";", "Nc3", "Nb1-c3", true},
+      {"x bm Nf3 Nc3; id \"k\";", "e4", "e2-e4", false},
+      {"x bm Ng1-f3; id \"k\";", "Nf3", "Ng1-f3", true},  // the long text counts too
+      {"x bm 0-0; id \"c\";", "O-O", "O-O", true},        // zeros read as O
+      {"x bm O-O-O; id \"c\";", "O-O", "O-O", true},      // O-O is a substring of O-O-O
+      {"x am Qxh7; id \"a\";", "Qxh7", "Qd3xh7", false},  // avoid-move fields invert the answer
+      {"x am Qxh7; id \"a\";", "Qd2", "Qd3-d2", true},
+      {"x bm Qxh7+; id \"c\";", "Qxh7+", "Qh5xh7+", true},
+      {"x bm exd6; id \"ep\";", "exd6e.p", "e5xd6e.p", true},  // en passant written plainly
+      {"x bm exd6; id \"ep\";", "exf6e.p", "e5xf6e.p", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(epdFieldAccepts(cut(c.field), c.san, c.text), c.accepted) << c.field << c.san;
 }
 
 // Writes `text` to a fresh temporary file and returns it opened for reading.

@@ -316,17 +316,11 @@ TEST(UciE2e, Chess960CastlingNotation) {
 TEST(UciE2e, StrengthAndMalformedOptions) {
     E2eDriver d;
     startUci(d);
-    d.send("setoption name UCI_LimitStrength value true");
-    d.send("setoption name UCI_Elo value 999");
-    d.send("setoption name Hash value 16");
-    d.send("setoption name Clear Hash");
-    d.send("setoption name Nonsense value 3");
-    d.send("setoption name MultiPV 3");
-    d.send("setoption Hash value 8");
-    d.send("debug on");
-    d.send("unknowncommand");
-    d.send("position startpos");
-    d.send("go depth 2");
+    for (const char* line : {"setoption name UCI_LimitStrength value true", "setoption name UCI_Elo value 999",
+                             "setoption name Hash value 16", "setoption name Clear Hash",
+                             "setoption name Nonsense value 3", "setoption name MultiPV 3", "setoption Hash value 8",
+                             "debug on", "unknowncommand", "position startpos", "go depth 2"})
+        d.send(line);
     std::vector<std::string> seen;
     EXPECT_TRUE(isBestMoveLine(bestMove(d, &seen))) << d.transcript();
     EXPECT_EQ(countPrefix(seen, "info multipv "), 0) << "malformed MultiPV taken\n" << d.transcript();
