@@ -51,8 +51,7 @@ TEST_F(BookE2e, UciPlaysBookMovesWithOwnBookAndSearchesWithout) {
     d.send("setoption name Book File value " + bookPath);
     d.send("setoption name OwnBook value true");
     for (int i = 0; i < 12; i++) {
-        d.send("position startpos");
-        d.send("go wtime 60000 btime 60000");
+        d.sendAll({"position startpos", "go wtime 60000 btime 60000"});
         std::vector<std::string> seen;
         std::string line;
         ASSERT_TRUE(d.waitFor("bestmove ", LONG_WAIT, &seen, &line)) << d.transcript();
@@ -61,9 +60,7 @@ TEST_F(BookE2e, UciPlaysBookMovesWithOwnBookAndSearchesWithout) {
         EXPECT_TRUE(noSearchLines(seen)) << d.transcript();
     }
     // Switched off, the engine searches again.
-    d.send("setoption name OwnBook value false");
-    d.send("position startpos");
-    d.send("go depth 2");
+    d.sendAll({"setoption name OwnBook value false", "position startpos", "go depth 2"});
     std::vector<std::string> seen;
     ASSERT_TRUE(d.waitFor("bestmove ", LONG_WAIT, &seen)) << d.transcript();
     EXPECT_FALSE(noSearchLines(seen)) << d.transcript();
@@ -72,27 +69,22 @@ TEST_F(BookE2e, UciPlaysBookMovesWithOwnBookAndSearchesWithout) {
     d.send("setoption name Book File value " + dir + "/bad.bin");
     d.send("setoption name OwnBook value true");
     EXPECT_TRUE(d.waitFor("info string book file not found", LONG_WAIT)) << d.transcript();
-    d.send("quit");
-    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    EXPECT_EQ(d.quit(), 0);
 }
 
 TEST_F(BookE2e, XboardPlaysBookMovesWhenTheSettingsFileSaysSo) {
     writeFile(dir + "/tarvok.ini", "[Engine]\nBook=1\nBookFile=" + bookPath + "\n");
     E2eDriver d;
     ASSERT_TRUE(d.start(TARVOK_BIN_GENERIC, {}, dir));
-    d.send("xboard");
-    d.send("protover 2");
+    d.sendAll({"xboard", "protover 2"});
     ASSERT_TRUE(d.waitFor("feature ", LONG_WAIT)) << d.transcript();
-    d.send("new");
-    d.send("post");
-    d.send("go");
+    d.sendAll({"new", "post", "go"});
     std::vector<std::string> seen;
     std::string line;
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, &seen, &line)) << d.transcript();
     EXPECT_EQ(startMoves.count(line.substr(5)), 1u) << line;
     EXPECT_TRUE(noSearchLines(seen)) << d.transcript();
-    d.send("quit");
-    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    EXPECT_EQ(d.quit(), 0);
 }
 
 }  // namespace

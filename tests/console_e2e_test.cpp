@@ -25,8 +25,7 @@ TEST(ConsoleE2e, EmptyAndSetvalueLinesKeepWaiting) {
     E2eDriver d;
     ASSERT_TRUE(d.start(TARVOK_BIN_GENERIC));
     d.sendRaw("\n\n");
-    d.send("setvalue Hash 64");
-    d.send("uci");
+    d.sendAll({"setvalue Hash 64", "uci"});
     std::vector<std::string> seen;
     ASSERT_TRUE(d.waitFor("uciok", WAIT, &seen)) << d.transcript();
     EXPECT_EQ(seen.front(), BANNER);

@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,19 @@ public:
 
     // Writes one command line (the newline is added).
     bool send(const std::string& line) { return sendRaw(line + "\n"); }
+
+    // Writes each command line in turn.
+    bool sendAll(std::initializer_list<const char*> lines) {
+        for (const char* line : lines)
+            if (!send(line)) return false;
+        return true;
+    }
+
+    // Sends "quit"; the exit status (see waitExit).
+    int quit(int timeoutMs = 20000) {
+        send("quit");
+        return waitExit(timeoutMs);
+    }
 
     // Writes bytes exactly as given.
     bool sendRaw(const std::string& bytes) {

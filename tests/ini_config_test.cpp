@@ -1,46 +1,28 @@
 // The settings file tarvok.ini: reader rules and the keys the program takes.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-
 #include "app/config.h"
 #include "app/context.h"
-#include "tests/e2e_driver.h"
+#include "e2e_driver.h"
+#include "test_support.h"
 
 namespace {
 
 // Runs each test in a fresh directory holding the settings file under test.
-class IniTest : public testing::Test {
-protected:
+struct IniTest : testing::Test {
     void SetUp() override {
         ASSERT_NE(getcwd(oldDir_, sizeof oldDir_), nullptr);
-        char pattern[] = "/tmp/tarvok_ini_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        ASSERT_EQ(chdir(scratch.dir.c_str()), 0);
+        scratch.path("tarvok.ini");
     }
-    void TearDown() override {
-        unlink("tarvok.ini");
-        if (chdir(oldDir_) != 0) ADD_FAILURE() << "cannot return to " << oldDir_;
-        rmdir(dir_.c_str());
-    }
-    void write(const std::string& text) {
-        FILE* f = fopen("tarvok.ini", "wb");
-        ASSERT_NE(f, nullptr);
-        fwrite(text.data(), 1, text.size(), f);
-        fclose(f);
-    }
+    void TearDown() override { EXPECT_EQ(chdir(oldDir_), 0); }
+    void write(const std::string& text) { writeFile("tarvok.ini", text); }
     int intOf(const char* key, int unchanged = -12345) {
         int v = unchanged;
         readIniInt(key, &v);
         return v;
     }
     char oldDir_[4096];
-    std::string dir_;
+    ScratchDir scratch;
+    const std::string& dir_ = scratch.dir;
 };
 
 }  // namespace
@@ -119,12 +101,9 @@ TEST_F(IniTest, XboardRunsWithSettings) {
     write("[Engine]\nHash=8\nBook=1\nBookFile=/nonexistent/book.bin\nUseStrength=1\nStrengthELO=1200\n");
     E2eDriver d;
     ASSERT_TRUE(d.start(TARVOK_BIN_POPCNT, {}, dir_));
-    d.send("xboard");
-    d.send("protover 2");
+    d.sendAll({"xboard", "protover 2"});
     ASSERT_TRUE(d.waitFor("feature", 10000)) << d.transcript();
-    d.send("new");
-    d.send("sd 3");
-    d.send("go");
+    d.sendAll({"new", "sd 3", "go"});
     EXPECT_TRUE(d.waitFor("move ", 10000)) << d.transcript();
     d.send("quit");
     EXPECT_EQ(d.waitExit(10000), 0);

@@ -23,45 +23,41 @@ i32 searchNode(TestEngine& t, int depth, i32 alpha = -32001, i32 beta = 32001, i
   return e.alphaBeta(alpha, beta, depth, ply, 1);
 }
 
-TEST(SearchTree, MateAndStalemateAtTheNode) {
-  TestEngine mated("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");
-  EXPECT_EQ(searchNode(mated, 8, -32001, 32001, 3), 3 - 32000);
-  TestEngine stalemate("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
-  EXPECT_EQ(searchNode(stalemate, 8), 0);
-  // The quiescence search knows mate but not stalemate.
-  Engine& q = *mated.engine;
-  q.board.undo[q.board.undoCount].inCheck = 1;
-  EXPECT_EQ(q.quiesce(-32001, 32001, 0, 5, 1), 5 - 32000);
-}
-
-TEST(SearchTree, FiftyMoveRuleAndMateOnTheLastMove) {
-  TestEngine quiet("8/8/8/4k3/8/8/8/R3K3 w - - 100 80");
-  EXPECT_EQ(searchNode(quiet, 8), 0);
-  EXPECT_EQ(quiet->nodes, 0u);
-  TestEngine mated("R5k1/5ppp/8/8/8/8/8/6K1 b - - 100 80");
-  EXPECT_EQ(searchNode(mated, 8, -32001, 32001, 1), 1 - 32000);
-}
-
-TEST(SearchTree, RepetitionScoresZeroAfterOneEarlierOccurrence) {
-  TestEngine t("4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
-  ASSERT_TRUE(t->playMoveList("a1a2 e8d8 a2a1 d8e8"));
-  EXPECT_EQ(searchNode(t, 12), 0);
-  EXPECT_EQ(t->nodes, 0u);
+TEST(SearchTree, MatesAndDrawsAtTheNode) {
+  const struct {
+    const char *fen, *moves;
+    i32 alpha;
+    int ply;
+    i32 score;
+    bool noNodes;
+  } cases[] = {
+      {"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", "", -32001, 3, 3 - 32000, false},  // mated
+      {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "", -32001, 1, 0, false},          // stalemate
+      {"8/8/8/4k3/8/8/8/R3K3 w - - 100 80", "", -32001, 1, 0, true},        // fifty-move rule
+      {"R5k1/5ppp/8/8/8/8/8/6K1 b - - 100 80", "", -32001, 1, 1 - 32000, false},  // but mate on the last move
+      // A repetition scores zero after one earlier occurrence.
+      {"4k3/8/8/8/8/8/8/R3K3 w - - 0 1", "a1a2 e8d8 a2a1 d8e8", -32001, 1, 0, true},
+      {"8/8/8/4k3/8/2n5/8/4K3 w - - 0 1", "", -32001, 1, 0, false},  // insufficient material
+      // Nothing beats mate given at this ply: the window is empty.
+      {START_FEN, "", 32000 - 3, 3, 32000 - 3, false},
+  };
+  for (const auto& c : cases) {
+    TestEngine t(c.fen);
+    ASSERT_TRUE(t->playMoveList(c.moves));
+    EXPECT_EQ(searchNode(t, 12, c.alpha, 32001, c.ply), c.score) << c.fen;
+    if (c.noNodes) {
+      EXPECT_EQ(t->nodes, 0u) << c.fen;
+    }
+  }
   // Without the repetition a rook up is worth a lot.
   TestEngine fresh("4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
   EXPECT_GT(searchNode(fresh, 12), 300);
-}
-
-TEST(SearchTree, InsufficientMaterialIsDrawnAtEveryNode) {
-  TestEngine t("8/8/8/4k3/8/2n5/8/4K3 w - - 0 1");
-  EXPECT_EQ(searchNode(t, 8), 0);
-  EXPECT_EQ(t->quiesce(-32001, 32001, 0, 1, 1), 0);
-}
-
-TEST(SearchTree, MateDistanceNarrowsTheWindow) {
-  TestEngine t;
-  // Nothing beats mate given at this ply: the window is empty.
-  EXPECT_EQ(searchNode(t, 8, 32000 - 3, 32001, 3), 32000 - 3);
+  // The quiescence search knows mate (but not stalemate) and material draws.
+  TestEngine mated("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1");
+  mated->board.undo[mated->board.undoCount].inCheck = 1;
+  EXPECT_EQ(mated->quiesce(-32001, 32001, 0, 5, 1), 5 - 32000);
+  TestEngine knight("8/8/8/4k3/8/2n5/8/4K3 w - - 0 1");
+  EXPECT_EQ(knight->quiesce(-32001, 32001, 0, 1, 1), 0);
 }
 
 TEST(SearchTree, TableProbeMatchesTheSearch) {

@@ -48,8 +48,7 @@ TEST(UciE2e, HandshakeListsIdentityAndOptions) {
         EXPECT_EQ(seen, expected);
         d.send("isready");
         EXPECT_TRUE(d.waitFor("readyok", LONG_WAIT)) << d.transcript();
-        d.send("quit");
-        EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+        EXPECT_EQ(d.quit(), 0);
     }
 }
 
@@ -67,12 +66,9 @@ TEST(UciE2e, PositionCommandsSetTheBoard) {
     d.send("position startpos moves e2e4 e7e6 e1e3 d2d4");
     EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/4p3/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0"));
     // A rejected FEN leaves the position alone; garbage is ignored.
-    d.send("position fen 9/8 w - - 0 1");
-    d.send("position nonsense");
-    d.send("go");
+    d.sendAll({"position fen 9/8 w - - 0 1", "position nonsense", "go"});
     EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/4p3/8/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0"));
-    d.send("quit");
-    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    EXPECT_EQ(d.quit(), 0);
 }
 
 // Every limit kind ends in one well-formed bestmove after well-formed info lines.
@@ -103,8 +99,7 @@ TEST(UciE2e, GoWithEachLimitAnswersBestmove) {
             EXPECT_LT(E2eDriver::nowMs() - start, 1500) << "movetime overrun";
         }
     }
-    d.send("quit");
-    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    EXPECT_EQ(d.quit(), 0);
 }
 
 // Fixed time per move finishes inside the time, with room to spare; a
@@ -124,8 +119,7 @@ TEST(UciE2e, MovetimeIsKeptAndExpiredClocksMoveAtOnce) {
     d.send("go wtime -500 btime -20 winc 0 binc 0");
     EXPECT_TRUE(isBestMoveLine(bestMove(d))) << d.transcript();
     EXPECT_LT(E2eDriver::nowMs() - start, 1500);
-    d.send("quit");
-    d.waitExit(LONG_WAIT);
+    d.quit();
 }
 
 // Mate or stalemate on the board: "bestmove 0000", and the engine goes on working.
@@ -138,19 +132,16 @@ TEST(UciE2e, NoLegalMoveAnswersNullMove) {
     d.send("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");  // stalemate
     d.send("go wtime 1000 btime 1000");
     EXPECT_EQ(bestMove(d), "bestmove 0000") << d.transcript();
-    d.send("position startpos");
-    d.send("go depth 2");
+    d.sendAll({"position startpos", "go depth 2"});
     EXPECT_TRUE(isBestMoveLine(bestMove(d))) << d.transcript();
-    d.send("quit");
-    d.waitExit(LONG_WAIT);
+    d.quit();
 }
 
 // go infinite runs until stop; isready is answered during the search.
 TEST(UciE2e, InfiniteUntilStopWithIsreadyDuring) {
     E2eDriver d;
     startUci(d);
-    d.send("position startpos moves e2e4 e7e5");
-    d.send("go infinite");
+    d.sendAll({"position startpos moves e2e4 e7e5", "go infinite"});
     EXPECT_EQ(countPrefix(d.drain(400), "bestmove"), 0) << "bestmove before stop";
     d.send("isready");
     std::vector<std::string> seen;
@@ -160,8 +151,7 @@ TEST(UciE2e, InfiniteUntilStopWithIsreadyDuring) {
     EXPECT_TRUE(isBestMoveLine(bestMove(d, nullptr, 3000))) << d.transcript();
     // The position is unchanged by an infinite search.
     EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w"));
-    d.send("quit");
-    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    EXPECT_EQ(d.quit(), 0);
 }
 
 // Pondering: ponderhit turns the ponder search into the real one; stop
@@ -170,24 +160,21 @@ TEST(UciE2e, InfiniteUntilStopWithIsreadyDuring) {
 TEST(UciE2e, PonderHitMissAndEarlyEnd) {
     E2eDriver d;
     startUci(d);
-    d.send("setoption name Ponder value true");
-    d.send("position startpos moves e2e4 e7e5 g1f3 b8c6");
-    d.send("go ponder wtime 2000 btime 2000");
+    d.sendAll({"setoption name Ponder value true", "position startpos moves e2e4 e7e5 g1f3 b8c6",
+               "go ponder wtime 2000 btime 2000"});
     EXPECT_EQ(countPrefix(d.drain(400), "bestmove"), 0) << "bestmove while pondering";
     d.send("ponderhit");
     EXPECT_TRUE(isBestMoveLine(bestMove(d, nullptr, 5000))) << d.transcript();
 
     // Miss: the GUI stops the ponder search and asks for the real position.
-    d.send("position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6");
-    d.send("go ponder wtime 2000 btime 2000");
+    d.sendAll({"position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6", "go ponder wtime 2000 btime 2000"});
     d.drain(200);
     d.send("stop");
     EXPECT_TRUE(isBestMoveLine(bestMove(d, nullptr, 3000))) << d.transcript();
     EXPECT_EQ(countPrefix(d.drain(200), "bestmove"), 0) << "second bestmove";
 
     // A ponder search limited to depth 2 ends by itself: nothing until ponderhit.
-    d.send("position startpos moves d2d4 d7d5");
-    d.send("go ponder depth 2");
+    d.sendAll({"position startpos moves d2d4 d7d5", "go ponder depth 2"});
     EXPECT_EQ(countPrefix(d.drain(500), "bestmove"), 0) << "bestmove before ponderhit";
     d.send("ponderhit");
     EXPECT_TRUE(isBestMoveLine(bestMove(d, nullptr, 3000))) << d.transcript();
@@ -196,16 +183,14 @@ TEST(UciE2e, PonderHitMissAndEarlyEnd) {
     std::vector<std::string> seen;
     ASSERT_TRUE(d.waitFor("readyok", 3000, &seen));
     EXPECT_EQ(seen.size(), 1u) << d.transcript();
-    d.send("quit");
-    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    EXPECT_EQ(d.quit(), 0);
 }
 
 // quit during a search ends the program promptly.
 TEST(UciE2e, QuitDuringSearch) {
     E2eDriver d;
     startUci(d);
-    d.send("position startpos");
-    d.send("go infinite");
+    d.sendAll({"position startpos", "go infinite"});
     d.drain(200);
     long long start = E2eDriver::nowMs();
     d.send("quit");
@@ -235,11 +220,9 @@ TEST(UciE2e, EndOfInputEndsTheProgram) {
 TEST(UciE2e, NewGameDuringSearch) {
     E2eDriver d;
     startUci(d);
-    d.send("position startpos moves e2e4 e7e5");
-    d.send("go infinite");
+    d.sendAll({"position startpos moves e2e4 e7e5", "go infinite"});
     d.drain(200);
-    d.send("ucinewgame");
-    d.send("isready");
+    d.sendAll({"ucinewgame", "isready"});
     std::vector<std::string> seen;
     ASSERT_TRUE(d.waitFor("readyok", 5000, &seen)) << d.transcript();
     EXPECT_EQ(countPrefix(seen, "bestmove"), 0);
@@ -248,33 +231,27 @@ TEST(UciE2e, NewGameDuringSearch) {
     // A "go" during a search starts nothing; "position" waits for the search.
     d.send("go infinite");
     d.drain(100);
-    d.send("go depth 1");
-    d.send("position startpos moves g1f3");
-    d.send("stop");
+    d.sendAll({"go depth 1", "position startpos moves g1f3", "stop"});
     std::string best = bestMove(d, nullptr, 3000);
     EXPECT_TRUE(isBestMoveLine(best)) << d.transcript();
     EXPECT_EQ(countPrefix(d.drain(300), "bestmove"), 0) << "second search";
     EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr"));
     EXPECT_NE(currentFen(d, false).find(" b KQkq"), std::string::npos);
-    d.send("quit");
-    d.waitExit(LONG_WAIT);
+    d.quit();
 }
 
 // MultiPV 3 reports three numbered lines per iteration, best first.
 TEST(UciE2e, MultiPvReportsNumberedLines) {
     E2eDriver d;
     startUci(d);
-    d.send("setoption name MultiPV value 3");
-    d.send("position startpos");
-    d.send("go depth 3");
+    d.sendAll({"setoption name MultiPV value 3", "position startpos", "go depth 3"});
     std::vector<std::string> seen;
     ASSERT_FALSE(bestMove(d, &seen).empty()) << d.transcript();
     const int first = countPrefix(seen, "info multipv 1 ");
     EXPECT_GE(first, 1);
     EXPECT_EQ(countPrefix(seen, "info multipv 2 "), first);
     EXPECT_EQ(countPrefix(seen, "info multipv 3 "), first);
-    d.send("quit");
-    d.waitExit(LONG_WAIT);
+    d.quit();
 }
 
 // Castling is written king-to-destination in standard chess and
@@ -307,8 +284,7 @@ TEST(UciE2e, Chess960CastlingNotation) {
     // Chess960 start position with castling rights named by rook files.
     d.send("position fen bqnbrkrn/pppppppp/8/8/8/8/PPPPPPPP/BQNBRKRN w GEge - 0 1 moves h1g3");
     EXPECT_TRUE(fenStartsWith(d, "bqnbrkrn/pppppppp/8/8/8/6N1/PPPPPPPP/BQNBRKR1 b"));
-    d.send("quit");
-    d.waitExit(LONG_WAIT);
+    d.quit();
 }
 
 // Strength options are accepted and searches still answer; unknown or
@@ -326,6 +302,5 @@ TEST(UciE2e, StrengthAndMalformedOptions) {
     EXPECT_EQ(countPrefix(seen, "info multipv "), 0) << "malformed MultiPV taken\n" << d.transcript();
     d.send("setoption name OwnBook value true");  // no book file here
     EXPECT_TRUE(d.waitFor("info string book file not found", 3000)) << d.transcript();
-    d.send("quit");
-    d.waitExit(LONG_WAIT);
+    d.quit();
 }

@@ -12,8 +12,7 @@ const char* FEATURES =
 // Starts the program and completes the handshake and a new game.
 void startXboard(E2eDriver& d, const char* program = TARVOK_BIN_POPCNT) {
     ASSERT_TRUE(d.start(program));
-    d.send("xboard");
-    d.send("protover 2");
+    d.sendAll({"xboard", "protover 2"});
     ASSERT_TRUE(d.waitFor("feature", LONG_WAIT)) << d.transcript();
     d.send("new");
 }
@@ -39,18 +38,15 @@ TEST(XboardE2e, HandshakeAndPing) {
     for (const char* program : {TARVOK_BIN_POPCNT, TARVOK_BIN_GENERIC}) {
         E2eDriver d;
         ASSERT_TRUE(d.start(program));
-        d.send("xboard");
-        d.send("protover 2");
+        d.sendAll({"xboard", "protover 2"});
         std::vector<std::string> seen;
         ASSERT_TRUE(d.waitFor("feature", LONG_WAIT, &seen)) << d.transcript();
         ASSERT_EQ(seen.size(), 2u);
         EXPECT_EQ(seen[0], "Tarvok 1.8 (64 bits) by Merrowin");
         EXPECT_EQ(seen[1], FEATURES);
-        d.send("accepted setboard");
-        d.send("ping 7");
+        d.sendAll({"accepted setboard", "ping 7"});
         EXPECT_TRUE(d.waitFor("pong 7", LONG_WAIT)) << d.transcript();
-        d.send("quit");
-        EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+        EXPECT_EQ(d.quit(), 0);
     }
 }
 
@@ -59,13 +55,9 @@ TEST(XboardE2e, HandshakeAndPing) {
 TEST(XboardE2e, ForceMovesGoAndPosting) {
     E2eDriver d;
     startXboard(d);
-    d.send("sd 3");
-    d.send("force");
-    d.send("e2e4");
-    d.send("e7e5");
+    d.sendAll({"sd 3", "force", "e2e4", "e7e5"});
     EXPECT_TRUE(fenBegins(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w"));
-    d.send("post");
-    d.send("go");
+    d.sendAll({"post", "go"});
     std::vector<std::string> seen;
     std::string move;
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, &seen, &move)) << d.transcript();
@@ -77,22 +69,18 @@ TEST(XboardE2e, ForceMovesGoAndPosting) {
     EXPECT_TRUE(fenBegins(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/"));  // the engine's move was played
     EXPECT_NE(fenOf(d).find(" b KQkq"), std::string::npos);
 
-    d.send("nopost");
-    d.send("a7a6");
+    d.sendAll({"nopost", "a7a6"});
     seen.clear();
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, &seen, &move)) << d.transcript();
     EXPECT_EQ(seen.size(), 1u) << d.transcript();
     EXPECT_TRUE(e2e::isXboardMoveLine(move)) << move;
 
     // Force mode: moves are played, no reply; an illegal move changes nothing.
-    d.send("force");
-    d.send("b7b6");
-    d.send("e1e5");
+    d.sendAll({"force", "b7b6", "e1e5"});
     std::vector<std::string> quiet = sync(d, 3);
     EXPECT_EQ(countPrefix(quiet, "move"), 0) << d.transcript();
     EXPECT_NE(fenOf(d).find(" w KQkq"), std::string::npos);
-    d.send("quit");
-    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    EXPECT_EQ(d.quit(), 0);
 }
 
 // st keeps inside the time per move; level, time and otim set the clocks.
@@ -107,8 +95,7 @@ TEST(XboardE2e, TimeControls) {
     EXPECT_LT(used, 1000 + SLACK_MS) << "st 1 overrun";
     EXPECT_GT(used, 600);
 
-    d.send("new");
-    d.send("level 40 0:30 0");
+    d.sendAll({"new", "level 40 0:30 0"});
     d.send("time 150");  // 1.5 s on the engine's clock
     d.send("otim 3000");
     start = nowMs();
@@ -124,8 +111,7 @@ TEST(XboardE2e, TimeControls) {
     d.send("go");
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
     EXPECT_LT(nowMs() - start, 1000);
-    d.send("quit");
-    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    EXPECT_EQ(d.quit(), 0);
 }
 
 // hard: a "Hint:" after each move and a ponder search on it; a hit and a
@@ -133,9 +119,7 @@ TEST(XboardE2e, TimeControls) {
 TEST(XboardE2e, PonderingHitAndMiss) {
     E2eDriver d;
     startXboard(d);
-    d.send("hard");
-    d.send("st 1");
-    d.send("go");
+    d.sendAll({"hard", "st 1", "go"});
     std::vector<std::string> seen;
     std::string hint;
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, &seen)) << d.transcript();
@@ -156,8 +140,7 @@ TEST(XboardE2e, PonderingHitAndMiss) {
     EXPECT_EQ(countPrefix(afterEasy, "move"), 0);
     std::string fen = fenOf(d);
     ASSERT_NE(fen.find(" b "), std::string::npos) << fen;  // predicted reply taken back
-    d.send("hard");
-    d.send("a7a6");
+    d.sendAll({"hard", "a7a6"});
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
     ASSERT_TRUE(d.waitFor("Hint: ", LONG_WAIT, nullptr, &hint)) << d.transcript();
     predicted = hint.substr(6);
@@ -179,8 +162,7 @@ TEST(XboardE2e, PonderingHitAndMiss) {
     sync(d, 5);
     fen = fenOf(d);
     EXPECT_NE(fen.find(" b "), std::string::npos) << fen;
-    d.send("quit");
-    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    EXPECT_EQ(d.quit(), 0);
 }
 
 // undo and remove take moves back; setboard sets any position.
@@ -198,13 +180,11 @@ TEST(XboardE2e, UndoRemoveAndSetboard) {
     d.send("setboard this is no fen");
     EXPECT_TRUE(fenBegins(d, "8/8/8/4k3/8/8/4P3/4K3 w - - 0"));
     d.send("undo");  // nothing left to take back
-    d.send("sd 2");
-    d.send("go");
+    d.sendAll({"sd 2", "go"});
     std::string move;
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, nullptr, &move)) << d.transcript();
     EXPECT_TRUE(e2e::isXboardMoveLine(move)) << move;
-    d.send("quit");
-    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    EXPECT_EQ(d.quit(), 0);
 }
 
 // analyze: thinking lines, no move; a move during the analysis is played
@@ -212,10 +192,7 @@ TEST(XboardE2e, UndoRemoveAndSetboard) {
 TEST(XboardE2e, AnalyzeFollowsMovesAndExits) {
     E2eDriver d;
     startXboard(d);
-    d.send("post");
-    d.send("force");
-    d.send("e2e4");
-    d.send("analyze");
+    d.sendAll({"post", "force", "e2e4", "analyze"});
     std::vector<std::string> first = d.drain(400);
     EXPECT_GE(first.size(), 1u) << "no thinking output";
     EXPECT_EQ(countPrefix(first, "move"), 0);
@@ -237,11 +214,9 @@ TEST(XboardE2e, AnalyzeFollowsMovesAndExits) {
     EXPECT_EQ(countPrefix(after, "move"), 0) << d.transcript();
     EXPECT_TRUE(fenBegins(d, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b"));
     // After the analysis the game's own limits apply again.
-    d.send("st 1");
-    d.send("go");
+    d.sendAll({"st 1", "go"});
     EXPECT_TRUE(d.waitFor("move ", 5000)) << d.transcript();
-    d.send("quit");
-    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    EXPECT_EQ(d.quit(), 0);
 }
 
 // result ends a thinking search without a move; quit during a search and
@@ -250,8 +225,7 @@ TEST(XboardE2e, ResultQuitAndEndOfInput) {
     {
         E2eDriver d;
         startXboard(d);
-        d.send("st 30");
-        d.send("go");
+        d.sendAll({"st 30", "go"});
         d.drain(200);
         d.send("result 1-0 {White resigns}");
         std::vector<std::string> after = sync(d, 1, 5000);
@@ -279,26 +253,18 @@ TEST(XboardE2e, ResultQuitAndEndOfInput) {
 TEST(XboardE2e, FischerRandomCastling) {
     E2eDriver d;
     startXboard(d);
-    d.send("variant fischerandom");
-    d.send("setboard r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w HAha - 0 1");
-    d.send("force");
-    d.send("O-O");
+    d.sendAll({"variant fischerandom", "setboard r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w HAha - 0 1", "force",
+               "O-O"});
     EXPECT_TRUE(fenBegins(d, "r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 b"));
     d.send("O-O-O");
     EXPECT_TRUE(fenBegins(d, "2kr3r/pppppppp/8/8/8/8/PPPPPPPP/R4RK1 w"));
     // Castling is white's only legal move here (king g1, rook h1).
-    d.send("setboard k4r2/8/8/8/8/7p/r6P/6KR w H - 0 1");
-    d.send("sd 2");
-    d.send("go");
+    d.sendAll({"setboard k4r2/8/8/8/8/7p/r6P/6KR w H - 0 1", "sd 2", "go"});
     std::string move;
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, nullptr, &move)) << d.transcript();
     EXPECT_EQ(move, "move g1h1");
     // Back to standard chess with "new": castling as the king's two steps.
-    d.send("new");
-    d.send("setboard 4k3/8/8/8/8/8/8/4K2R w K - 0 1");
-    d.send("force");
-    d.send("e1g1");
+    d.sendAll({"new", "setboard 4k3/8/8/8/8/8/8/4K2R w K - 0 1", "force", "e1g1"});
     EXPECT_TRUE(fenBegins(d, "4k3/8/8/8/8/8/8/5RK1 b"));
-    d.send("quit");
-    EXPECT_EQ(d.waitExit(LONG_WAIT), 0);
+    EXPECT_EQ(d.quit(), 0);
 }
