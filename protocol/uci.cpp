@@ -249,17 +249,13 @@ bool UciProtocol::handleDuringSearch(const char* line) {
     return true;
 }
 
-// The search ends as "stop" would: with its best move so far, a ponder
-// search as after "stop".
+// The search stops with its best move so far. Its bestmove still waits for
+// what the GUI will send: a ponder search keeps it for "ponderhit" or
+// "stop", an infinite one for "stop".
 void UciProtocol::endSearchForWaitingLines() {
     Engine* e = engine;
     if (!e->searching || e->stopRequest != StopNone) return;
-    if (e->pondering) {
-        ponderStopped = 1;
-        e->stopRequest = StopPonder;
-    } else {
-        e->stopRequest = StopNow;
-    }
+    e->stopRequest = e->pondering ? StopPonder : StopNow;
 }
 
 // Runs one command with no search running (or one of the at-once commands).

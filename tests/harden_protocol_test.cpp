@@ -17,10 +17,13 @@ TEST(HardenProtocol, UciWaitingLinesDoNotBlockStop) {
   ASSERT_TRUE(d.waitFor("uciok", 10000));
   d.send("go infinite");
   for (int i = 0; i < 9; i++) d.send("setoption name MultiPV value 1");
+  d.send("isready");
+  // The bestmove still waits for "stop".
+  std::vector<std::string> seen;
+  ASSERT_TRUE(d.waitFor("readyok", 10000, &seen));
+  for (const std::string& line : seen) EXPECT_NE(line.compare(0, 8, "bestmove"), 0) << line;
   d.send("stop");
   ASSERT_TRUE(d.waitFor("bestmove", 10000));
-  d.send("isready");
-  EXPECT_TRUE(d.waitFor("readyok", 10000));
   // The same with a ponder search and "ponderhit" behind the lines.
   d.send("setoption name Ponder value true");
   d.send("position startpos moves e2e4");
