@@ -488,6 +488,13 @@ class UciStress {
     return true;
   }
 
+  // Now and then more lines that must wait for the search than it keeps.
+  void waitingBurst() {
+    if (!rng_.chance(10)) return;
+    const int n = rng_.range(5, 12);
+    for (int i = 0; i < n; i++) session_.send("setoption name Clear Hash");
+  }
+
   std::string clockWords() {
     std::string line = " wtime " + std::to_string(rng_.range(10, 1500)) + " btime " + std::to_string(rng_.range(10, 1500));
     if (rng_.chance(50)) line += " winc " + std::to_string(rng_.range(0, 100)) + " binc " + std::to_string(rng_.range(0, 100));
@@ -514,11 +521,13 @@ class UciStress {
     if (form == 7 && ponder_ && !noMoves) {
       // Ponder: no bestmove until "ponderhit" or "stop".
       session_.send("go ponder" + clockWords());
+      waitingBurst();
       if (!quietFor(rng_.range(0, 15))) return;
       session_.send(rng_.chance(60) ? "ponderhit" : "stop");
     } else if (form == 6 && !noMoves) {
       // Infinite: no bestmove until "stop".
       session_.send("go infinite");
+      waitingBurst();
       if (!quietFor(rng_.range(0, 15))) return;
       if (rng_.chance(30)) {
         session_.send("isready");

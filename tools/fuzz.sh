@@ -43,6 +43,8 @@ for t in "${targets[@]}"; do
   mkdir -p "build-fuzz/corpus/$t"
   dict=()
   [ -f "fuzz/dict/$t.dict" ] && dict=(-dict="$root/fuzz/dict/$t.dict")
+  # Sessions are worth fuzzing at full length from the start.
+  case "$t" in uci|xboard) dict+=(-len_control=0) ;; esac
   "$root/build-fuzz/fuzz/fuzz_$t" "$root/build-fuzz/corpus/$t" "$root/fuzz/corpus/$t" "${dict[@]}" \
     -max_total_time="$seconds" -max_len="$(max_len "$t")" -timeout=10 -rss_limit_mb=2048 \
     -malloc_limit_mb=1024 -artifact_prefix="$root/build-fuzz/artifacts/$t-" -print_final_stats=1 \
