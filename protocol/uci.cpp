@@ -195,7 +195,14 @@ void UciOutput::searchDone(int stop) {
             writeBestMove(bestSoFar(engine), 0);
             return;
         }
+        // One ended by a full queue of waiting lines keeps its best so far.
         owner->ponderResultWaiting = 1;
+        if (owner->ponderHeld) {
+            owner->ponderHeld = 0;
+            owner->ponderResultBest = bestSoFar(engine);
+            owner->ponderResultPonder = 0;
+            return;
+        }
         owner->ponderResultBest = engine->lastBestMove;
         owner->ponderResultPonder = context->ponderOption ? engine->ponderMove : 0;
         return;
@@ -255,6 +262,7 @@ bool UciProtocol::handleDuringSearch(const char* line) {
 void UciProtocol::endSearchForWaitingLines() {
     Engine* e = engine;
     if (!e->searching || e->stopRequest != StopNone) return;
+    ponderHeld = e->pondering ? 1 : 0;
     e->stopRequest = e->pondering ? StopPonder : StopNow;
 }
 
@@ -396,6 +404,7 @@ void UciProtocol::go(const char* line) {
 
     waitForStop = e->limitMode == LimitInfinite ? 1 : 0;
     stopReceived = 0;
+    ponderHeld = 0;
 
     // 2. Ponder only when the GUI asked for it and the option allows it.
     e->pondering = (context->ponderPending && e->ponderEnabled) ? 1 : 0;

@@ -53,6 +53,9 @@ public:
     // which stopReceived records.
     u32 waitForStop = 0;
     u32 stopReceived = 0;
+    // A ponder search was ended by a full queue of waiting lines: its best
+    // move so far waits for "ponderhit" or "stop".
+    u32 ponderHeld = 0;
     // UCI_LimitStrength: -1 never set (UCI_Elo alone decides), 0 off, 1 on.
     int limitStrength = -1;
     u32 uciElo = 2600;
