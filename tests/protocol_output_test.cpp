@@ -1,29 +1,32 @@
-// UCI output formats and option handling, checked in-process.
-#include <gtest/gtest.h>
-
+// The protocols' output formats byte for byte (UCI info lines, xboard
+// thinking lines, console lines, the clock text and the line writer) and the
+// UCI options, checked in-process.
 #include <cstring>
-#include <string>
 
 #include "app/context.h"
-#include "eval/eval.h"
-#include "protocol/protocol.h"
+#include "protocol/console.h"
+#include "protocol/linewriter.h"
 #include "protocol/uci.h"
-#include "search/engine.h"
+#include "protocol/xboard.h"
+#include "test_support.h"
 
 namespace {
 
-// A protocol object wired to its own engine and context, as after "uci".
-struct UciRig {
-    UciRig() {
+// A protocol object wired to its own engine and context, as after its first line.
+template <class P>
+struct Rig {
+    Rig() {
         memset(&context, 0, sizeof context);
         context.engine = &engine;
         snprintf(context.buildKind, sizeof context.buildKind, "%s", "64 bits");
-        protocol = new UciProtocol(&engine, &context);
+        protocol = new P(&engine, &context);
         context.protocol = protocol;
         protocol->attach();
     }
-    ~UciRig() { delete protocol; }
-    std::string info(double elapsed, int index, int score, int bound, int moves = 1) {
+    ~Rig() { delete protocol; }
+    // What the output prints for a line e2e4 e7e5 (index 0: a single-line search).
+    std::string report(double elapsed, int index, int score, int bound, int moves = 1, int depth = 7,
+                       u64 nodes = 123456) {
         PVLine line = {};
         line.count = moves;
         line.moves[0].move = makeMoveValue(12, 28, 1, 0, 0, MOVE_DOUBLE);  // e2e4
@@ -31,15 +34,54 @@ struct UciRig {
         line.moves[1].move = makeMoveValue(52, 36, 1, 0, 0, MOVE_DOUBLE);  // e7e5
         testing::internal::CaptureStdout();
         if (index == 0)
-            protocol->output.sendPV(elapsed, 7, &line, 123456, 12, bound);
+            protocol->output.sendPV(elapsed, depth, &line, nodes, 12, bound);
         else
-            protocol->output.sendMultiPV(elapsed, index, 7, &line, 123456, 12, bound);
+            protocol->output.sendMultiPV(elapsed, index, depth, &line, nodes, 12, bound);
         return testing::internal::GetCapturedStdout();
     }
     Engine engine;
     MainContext context;
-    UciProtocol* protocol;
+    P* protocol;
 };
+using UciRig = Rig<UciProtocol>;
+
+std::string consoleLine(double elapsed, int index, int score, int bound, int moves) {
+    PVLine line = {};
+    line.count = moves;
+    line.moves[0].move = makeMoveValue(12, 28, 1, 0, 0, MOVE_DOUBLE);  // e2-e4
+    line.moves[0].score = score;
+    line.moves[1].move = makeMoveValue(52, 36, 1, 0, 0, MOVE_DOUBLE);  // e7-e5
+    char out[4096];
+    formatConsoleLine(out, sizeof out, elapsed, index, 7, &line, 123456, 12, bound);
+    return out;
+}
+
+
+std::string clock(double us) {
+  char text[16];
+  formatTime(us, text);
+  return text;
+}
+
+TEST(LineWriterTest, TimeFormat) {
+  EXPECT_EQ(clock(0), "00:00:00.000");
+  EXPECT_EQ(clock(999.9), "00:00:00.000");
+  EXPECT_EQ(clock(59999000), "00:00:59.999");
+  EXPECT_EQ(clock(3600000000.0), "01:00:00.000");
+  EXPECT_EQ(clock(360000000000.0), "100:00:00.000");
+}
+
+TEST(LineWriterTest, LinesAreWholeAndBounded) {
+  fflush(stdout);
+  testing::internal::CaptureStdout();
+  sendLine("readyok");
+  sendLine("%s %d", "depth", 3);
+  sendLine("%s", std::string(6000, 'x').c_str());
+  fflush(stdout);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out, "readyok\ndepth 3\n" + std::string(4095, 'x') + "\n");
+}
+
 
 std::string coordinate(Move m, u32 chess960) {
     char text[8];
@@ -47,7 +89,6 @@ std::string coordinate(Move m, u32 chess960) {
     return text;
 }
 
-}  // namespace
 
 // Castling is stored king-to-rook; standard chess writes the king's target
 // for corner rooks, Chess960 writes the rook's square; promotions get a letter.
@@ -72,19 +113,19 @@ TEST(UciOutput, CoordinateText) {
 // Scores, bounds, time and speed of the info lines, byte for byte.
 TEST(UciOutput, InfoLines) {
     UciRig rig;
-    EXPECT_EQ(rig.info(1500000.0, 0, 25, 0, 2),
+    EXPECT_EQ(rig.report(1500000.0, 0, 25, 0, 2),
               "info depth 7 seldepth 12 score cp 25 time 1500 nodes 123456 nps 82304 pv e2e4 e7e5\n");
-    EXPECT_EQ(rig.info(1500000.0, 0, 31999, 0), "info depth 7 seldepth 12 score mate 1 time 1500 nodes 123456 nps 82304 pv e2e4\n");
-    EXPECT_EQ(rig.info(1500000.0, 0, 31997, 0).substr(0, 40), "info depth 7 seldepth 12 score mate 2 ti");
-    EXPECT_EQ(rig.info(1500000.0, 0, -31998, 0).substr(0, 41), "info depth 7 seldepth 12 score mate -1 ti");
-    EXPECT_EQ(rig.info(1500000.0, 0, -32000, 0).substr(0, 40), "info depth 7 seldepth 12 score mate 0 ti");
-    EXPECT_EQ(rig.info(1500000.0, 0, 31743, 0).substr(0, 44), "info depth 7 seldepth 12 score cp 31743 time");
-    EXPECT_EQ(rig.info(1500000.0, 0, 35, 2).substr(0, 52), "info depth 7 seldepth 12 score cp 35 lowerbound time");
-    EXPECT_EQ(rig.info(1500000.0, 0, 35, 1).substr(0, 52), "info depth 7 seldepth 12 score cp 35 upperbound time");
+    EXPECT_EQ(rig.report(1500000.0, 0, 31999, 0), "info depth 7 seldepth 12 score mate 1 time 1500 nodes 123456 nps 82304 pv e2e4\n");
+    EXPECT_EQ(rig.report(1500000.0, 0, 31997, 0).substr(0, 40), "info depth 7 seldepth 12 score mate 2 ti");
+    EXPECT_EQ(rig.report(1500000.0, 0, -31998, 0).substr(0, 41), "info depth 7 seldepth 12 score mate -1 ti");
+    EXPECT_EQ(rig.report(1500000.0, 0, -32000, 0).substr(0, 40), "info depth 7 seldepth 12 score mate 0 ti");
+    EXPECT_EQ(rig.report(1500000.0, 0, 31743, 0).substr(0, 44), "info depth 7 seldepth 12 score cp 31743 time");
+    EXPECT_EQ(rig.report(1500000.0, 0, 35, 2).substr(0, 52), "info depth 7 seldepth 12 score cp 35 lowerbound time");
+    EXPECT_EQ(rig.report(1500000.0, 0, 35, 1).substr(0, 52), "info depth 7 seldepth 12 score cp 35 upperbound time");
     // No time yet: 16 ms shown and used for the speed.
-    EXPECT_EQ(rig.info(0.0, 0, 0, 0), "info depth 7 seldepth 12 score cp 0 time 16 nodes 123456 nps 7716000 pv e2e4\n");
-    EXPECT_EQ(rig.info(1500000.0, 0, 0, 0, 0), "info depth 7 seldepth 12 score cp 0 time 1500 nodes 123456 nps 82304 pv \n");
-    EXPECT_EQ(rig.info(1500000.0, 3, -40, 0),
+    EXPECT_EQ(rig.report(0.0, 0, 0, 0), "info depth 7 seldepth 12 score cp 0 time 16 nodes 123456 nps 7716000 pv e2e4\n");
+    EXPECT_EQ(rig.report(1500000.0, 0, 0, 0, 0), "info depth 7 seldepth 12 score cp 0 time 1500 nodes 123456 nps 82304 pv \n");
+    EXPECT_EQ(rig.report(1500000.0, 3, -40, 0),
               "info multipv 3 depth 7 seldepth 12 score cp -40 time 1500 nodes 123456 nps 82304 pv e2e4\n");
 }
 
@@ -143,3 +184,29 @@ TEST(UciOutput, TimeReserveAndExpiredClocks) {
     EXPECT_EQ(clockMilliseconds(12345), 12345u);
     EXPECT_EQ(clockMilliseconds(1LL << 40), 4294967295u);
 }
+
+TEST(ConsoleOutput, IterationLines) {
+    EXPECT_EQ(consoleLine(1500000.0, 1, 25, 0, 2), " 7/12  00:00:01.500       123456     82   +0.25 e2-e4 e7-e5 ");
+    EXPECT_EQ(consoleLine(1500000.0, 2, -40, 0, 2), "       00:00:01.500       123456     82   -0.40 e2-e4 e7-e5 ");
+    EXPECT_EQ(consoleLine(1500000.0, 1, 31995, 2, 1), " 7/12+ 00:00:01.500       123456     82     +M3 e2-e4 ");
+    EXPECT_EQ(consoleLine(1500000.0, 1, 25, 1, 1).substr(0, 6), " 7/12-");
+    EXPECT_EQ(consoleLine(1500000.0, 1, 31999, 0, 1).substr(39, 8), "     +M1");
+    EXPECT_EQ(consoleLine(1500000.0, 1, 31744, 0, 1).substr(39, 8), "   +M129");
+    EXPECT_EQ(consoleLine(1500000.0, 1, 31743, 0, 1).substr(39, 8), " +317.43");
+    EXPECT_EQ(consoleLine(1500000.0, 1, -32000, 0, 1).substr(39, 8), "     -M0");
+    EXPECT_EQ(consoleLine(1500000.0, 1, -31744, 0, 1).substr(39, 8), "   -M128");
+    EXPECT_EQ(consoleLine(1500000.0, 1, -31743, 0, 1).substr(39, 8), " -317.43");
+    EXPECT_EQ(consoleLine(1500000.0, 1, 0, 0, 0), " 7/12  00:00:01.500       123456     82   +0.00 ");
+    // No time yet: the rate is taken over 16 ms.
+    EXPECT_EQ(consoleLine(0.0, 1, 0, 0, 0), " 7/12  00:00:00.000       123456   7716   +0.00 ");
+}
+
+TEST(XboardOutput, ThinkingLines) {
+    Rig<XboardProtocol> rig;
+    EXPECT_EQ(rig.report(1500000.0, 0, 25, 0, 2, 7, 10000), "7 25 150 10000 e2e4 e7e5\n");
+    EXPECT_EQ(rig.report(999.0, 2, 31999, 0, 2, 3, 5), "3 31999 0 5 e2e4 e7e5\n");
+    rig.protocol->post = 0;
+    EXPECT_EQ(rig.report(1500000.0, 0, 25, 0, 2, 8, 10000), "");
+}
+
+}  // namespace
