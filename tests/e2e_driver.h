@@ -17,6 +17,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <regex>
+#include <sstream>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -301,82 +303,41 @@ inline testing::AssertionResult fenStartsWith(E2eDriver& d, const std::string& p
                                        << d.transcript();
 }
 
-// The blank-separated words of a line (empty words dropped).
+// The blank-separated words of a line.
 inline std::vector<std::string> words(const std::string& line) {
+    std::istringstream in(line);
     std::vector<std::string> out;
-    std::string word;
-    for (char c : line) {
-        if (c == ' ') {
-            if (!word.empty()) out.push_back(word);
-            word.clear();
-        } else {
-            word += c;
-        }
-    }
-    if (!word.empty()) out.push_back(word);
+    for (std::string word; in >> word;) out.push_back(word);
     return out;
 }
 
-// A move in coordinate text: e2e4, e7e8q.
-inline bool isCoordinateMove(const std::string& s) {
-    if (s.size() != 4 && s.size() != 5) return false;
-    if (s[0] < 'a' || s[0] > 'h' || s[1] < '1' || s[1] > '8' || s[2] < 'a' || s[2] > 'h' || s[3] < '1' || s[3] > '8')
-        return false;
-    return s.size() == 4 || std::string("nbrq").find(s[4]) != std::string::npos;
-}
-
-// A decimal integer, optionally negative.
-inline bool isInteger(const std::string& s) {
-    size_t i = (!s.empty() && s[0] == '-') ? 1 : 0;
-    if (i == s.size()) return false;
-    for (; i < s.size(); ++i)
-        if (s[i] < '0' || s[i] > '9') return false;
-    return true;
-}
+// Whole-line patterns of the replies; M is a move in coordinate text (e2e4, e7e8q).
+#define E2E_MOVE "[a-h][1-8][a-h][1-8][nbrq]?"
 
 // "bestmove <move>" or "bestmove <move> ponder <move>".
 inline bool isBestMoveLine(const std::string& line) {
-    std::vector<std::string> w = words(line);
-    if (w.size() == 2) return w[0] == "bestmove" && isCoordinateMove(w[1]) && line == "bestmove " + w[1];
-    return w.size() == 4 && w[0] == "bestmove" && isCoordinateMove(w[1]) && w[2] == "ponder" &&
-           isCoordinateMove(w[3]) && line == "bestmove " + w[1] + " ponder " + w[3];
+    static const std::regex pattern("bestmove " E2E_MOVE "( ponder " E2E_MOVE ")?");
+    return std::regex_match(line, pattern);
 }
 
 // "info [multipv n] depth n seldepth n score cp|mate n [bound] time n nodes n nps n pv moves".
 inline bool isInfoPvLine(const std::string& line) {
-    std::vector<std::string> w = words(line);
-    size_t i = 0;
-    auto take = [&](const char* word) { return i < w.size() && w[i++] == word; };
-    auto number = [&]() { return i < w.size() && isInteger(w[i++]); };
-    if (!take("info")) return false;
-    if (i < w.size() && w[i] == "multipv" && !(++i && number())) return false;
-    if (!take("depth") || !number() || !take("seldepth") || !number() || !take("score")) return false;
-    if (i >= w.size() || (w[i] != "cp" && w[i] != "mate")) return false;
-    ++i;
-    if (!number()) return false;
-    if (i < w.size() && (w[i] == "upperbound" || w[i] == "lowerbound")) ++i;
-    if (!take("time") || !number() || !take("nodes") || !number() || !take("nps") || !number() || !take("pv"))
-        return false;
-    for (; i < w.size(); ++i)
-        if (!isCoordinateMove(w[i])) return false;
-    return true;
+    static const std::regex pattern(
+        "info (multipv \\d+ )?depth \\d+ seldepth \\d+ score (cp|mate) -?\\d+ (upperbound |lowerbound )?"
+        "time \\d+ nodes \\d+ nps \\d+ pv( " E2E_MOVE ")* ?");
+    return std::regex_match(line, pattern);
 }
 
 // xboard "move <move>".
 inline bool isXboardMoveLine(const std::string& line) {
-    std::vector<std::string> w = words(line);
-    return w.size() == 2 && w[0] == "move" && isCoordinateMove(w[1]) && line == "move " + w[1];
+    static const std::regex pattern("move " E2E_MOVE);
+    return std::regex_match(line, pattern);
 }
 
 // xboard thinking line: depth, score, centiseconds, nodes, moves.
 inline bool isThinkingLine(const std::string& line) {
-    std::vector<std::string> w = words(line);
-    if (w.size() < 4) return false;
-    for (int i = 0; i < 4; ++i)
-        if (!isInteger(w[i])) return false;
-    for (size_t i = 4; i < w.size(); ++i)
-        if (!isCoordinateMove(w[i])) return false;
-    return true;
+    static const std::regex pattern("(-?\\d+ ){3}-?\\d+( " E2E_MOVE ")* ?");
+    return std::regex_match(line, pattern);
 }
 
 }  // namespace e2e

@@ -254,15 +254,6 @@ TEST(SearchChecks, QuietChecksAreExactlyTheCheckingQuietMoves) {
   }
 }
 
-TEST(SearchChecks, DiscoveredCheckComesFirst) {
-  // Every knight step uncovers the rook; Nd4 and Nf4 also check by themselves.
-  TestEngine t("8/8/4k3/8/8/8/4N3/4R1K1 w - - 0 1");
-  MoveSlot list[MAX_MOVES];
-  u32 n = generateQuietChecks(t->board, list);
-  ASSERT_EQ(n, 5u);
-  for (u32 i = 0; i < n; i++) EXPECT_EQ(movePiece(list[i].move), KNIGHT);
-}
-
 TEST(SearchStrength, LimitSkipsTheSecondAndThirdMove) {
   // Five quiet moves, no checks for the reply: every searched move is one node.
   const char* fen = "7k/8/8/8/8/8/4P3/K7 w - - 0 1";
