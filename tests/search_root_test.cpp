@@ -10,36 +10,27 @@ namespace {
 
 const char* KIWIPETE_FEN = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
 
-// Plays the engine's search at depth and checks the mate score and first move.
-void expectMate(const char* fen, int depth, int plies, const char* move) {
-  TestEngine t(fen);
-  t.searchDepth(depth);
-  EXPECT_EQ(t.score(), 32000 - plies) << fen;
-  if (move) {
-    EXPECT_EQ(squaresText(t->lastBestMove), move) << fen;
+TEST(SearchRoot, MatesAndDrawsWithTheirScores) {
+  const struct {
+    const char* fen;
+    int depth, score;
+    const char* move;
+  } cases[] = {
+      {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 2, 31999, "a1a8"},
+      {"k7/8/2K5/8/8/8/8/7R w - - 0 1", 4, 31997, nullptr},  // Kb6 or Kc7
+      {"r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1", 6, 31995, "f6a6"},
+      {"8/8/8/4k3/8/8/8/4KN2 w - - 0 1", 5, 0, nullptr},         // a knight alone cannot mate
+      {"8/8/8/4k3/8/8/8/R3K3 w - - 99 80", 4, 0, nullptr},       // every quiet move reaches move fifty
+      {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 99 80", 3, 31999, "a1a8"},  // but a mate given then is a mate
+  };
+  for (const auto& c : cases) {
+    TestEngine t(c.fen);
+    t.searchDepth(c.depth);
+    EXPECT_EQ(t.score(), c.score) << c.fen;
+    if (c.move) {
+      EXPECT_EQ(squaresText(t->lastBestMove), c.move) << c.fen;
+    }
   }
-}
-
-TEST(SearchRoot, FindsMatesWithDistanceScores) {
-  expectMate("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 2, 1, "a1a8");
-  expectMate("k7/8/2K5/8/8/8/8/7R w - - 0 1", 4, 3, nullptr);  // Kb6 or Kc7
-  expectMate("r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1", 6, 5, "f6a6");
-}
-
-TEST(SearchRoot, DrawsScoreZero) {
-  // Insufficient material: a knight alone cannot mate.
-  TestEngine a("8/8/8/4k3/8/8/8/4KN2 w - - 0 1");
-  a.searchDepth(5);
-  EXPECT_EQ(a.score(), 0);
-  // Every quiet move reaches the fifty-move limit.
-  TestEngine b("8/8/8/4k3/8/8/8/R3K3 w - - 99 80");
-  b.searchDepth(4);
-  EXPECT_EQ(b.score(), 0);
-  // But a mate given on the hundredth half-move is still a mate.
-  TestEngine c("6k1/5ppp/8/8/8/8/8/R5K1 w - - 99 80");
-  c.searchDepth(3);
-  EXPECT_EQ(c.score(), 31999);
-  EXPECT_EQ(squaresText(c->lastBestMove), "a1a8");
 }
 
 TEST(SearchRoot, NodeLimitStopsOnTheCallThatReachesIt) {
@@ -131,8 +122,11 @@ TEST(SearchRoot, BoundLinesOnlyFromAspirationPasses) {
 
 TEST(SearchRoot, SingleLegalMoveUnderClockStopsAfterFirstIteration) {
   TestEngine t("7k/8/8/8/8/8/6r1/7K w - - 0 1");
-  t->clock[WHITE] = t->clock[BLACK] = 60000;
+  t->movesToGo = 1;
+  t->clock[WHITE] = 1000;
   t.search(LimitClock);
+  EXPECT_EQ(t->timeBudget, 1000000u);  // the first clock search of a game gets twice the share
+  EXPECT_EQ(t->searchCount, 1u);
   ASSERT_EQ(t.output.count("pv"), 1);
   EXPECT_EQ(t.output.calls[0].value, 1);
   EXPECT_EQ(squaresText(t->lastBestMove), "h1g2");
@@ -222,15 +216,6 @@ TEST(SearchRoot, TimeBudgetFormulas) {
   e.limitMode = LimitMoveTime;
   e.moveTime = 1234567;
   EXPECT_EQ(searchTimeBudget(e), 1234567u);
-}
-
-TEST(SearchRoot, FirstClockSearchOfAGameGetsTwiceTheShare) {
-  TestEngine t("7k/8/8/8/8/8/6r1/7K w - - 0 1");
-  t->movesToGo = 1;
-  t->clock[WHITE] = 1000;
-  t.search(LimitClock);
-  EXPECT_EQ(t->timeBudget, 1000000u);
-  EXPECT_EQ(t->searchCount, 1u);
 }
 
 TEST(SearchRoot, InfiniteRemembersButDoesNotPlay) {
