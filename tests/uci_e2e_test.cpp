@@ -56,6 +56,13 @@ TEST(UciE2e, HandshakeListsIdentityAndOptions) {
 TEST(UciE2e, PositionCommandsSetTheBoard) {
     E2eDriver d;
     startUci(d);
+    // The debug counters run on the position; a counter without a depth does nothing.
+    d.sendAll({"position startpos moves e2e4", "perft", "perft 2", "eval", "isready"});
+    std::vector<std::string> seen;
+    ASSERT_TRUE(d.waitFor("readyok", LONG_WAIT, &seen)) << d.transcript();
+    EXPECT_EQ(countPrefix(seen, "Depth "), 1) << d.transcript();
+    EXPECT_EQ(countPrefix(seen, "Nodes = 600"), 1) << d.transcript();
+    EXPECT_EQ(countPrefix(seen, "eval = "), 1) << d.transcript();
     d.send("position startpos moves e2e4 e7e5 g1f3");
     EXPECT_TRUE(fenStartsWith(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1"));
     d.send("position startpos");

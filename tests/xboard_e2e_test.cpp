@@ -171,6 +171,12 @@ TEST(XboardE2e, UndoRemoveAndSetboard) {
     startXboard(d);
     d.send("force");
     for (const char* m : {"e2e4", "e7e5", "g1f3", "b8c6"}) d.send(m);
+    // The debug counters need the blank after their name.
+    d.sendAll({"perftd1 2", "perftd 1"});
+    std::vector<std::string> seen = sync(d, 8);
+    EXPECT_EQ(countPrefix(seen, "Depth "), 1) << d.transcript();
+    EXPECT_EQ(countPrefix(seen, "Depth 1"), 1) << d.transcript();
+    EXPECT_EQ(countPrefix(seen, "Nodes castle = 0"), 1) << d.transcript();
     d.send("undo");
     EXPECT_TRUE(fenBegins(d, "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b"));
     d.send("remove");
