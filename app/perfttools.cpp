@@ -199,7 +199,12 @@ int collectDepthFields(const char* line, char fields[SUITE_FIELDS][FIELD_SIZE]) 
 bool fieldMatches(const char* field, int depth, u64 nodes) {
   const char* p = field + 1;
   int fieldDepth = 0;
-  while (*p >= '0' && *p <= '9') fieldDepth = fieldDepth * 10 + (*p++ - '0');
+  // Digits beyond any depth are read but no longer added: a long number
+  // must not overflow, and it names no depth anyway.
+  while (*p >= '0' && *p <= '9') {
+    if (fieldDepth < 100000) fieldDepth = fieldDepth * 10 + (*p - '0');
+    ++p;
+  }
   if (fieldDepth != depth || *p != ' ') return false;
   char text[32];
   snprintf(text, sizeof text, "%llu", (unsigned long long)nodes);

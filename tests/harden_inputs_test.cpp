@@ -76,3 +76,15 @@ TEST(HardenInputs, KingStepToCastlingFileIsAnOrdinaryMove) {
   const std::string text = fen;
   EXPECT_EQ(text.substr(0, text.find(' ')), "4k3/8/8/8/8/8/8/R4RK1");
 }
+
+// A perft suite field with a depth of many digits overflowed the depth
+// count (undefined behaviour; the sanitizer build of this test catches it).
+TEST(HardenInputs, PerftSuiteLongDepthFieldIsNoDepth) {
+  const std::string path = writeTempFile(
+      "perftsuite", "4k3/8/8/8/8/8/8/4K2R w K - 0 1 ;D99999999999999999999 15 ;D1 15\n"
+                    "4k3/8/8/8/8/8/8/4K2R w K - 0 1 ;D4294967297 15\n");
+  const ToolRun run = runTool(TARVOK_BIN_POPCNT, {"-perftsuite", path, "1"}, 20000);
+  remove(path.c_str());
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_NE(run.out.find("score = 1 / 2"), std::string::npos) << run.out;
+}
