@@ -1,9 +1,11 @@
 // Fuzzed EPD files through the test suite ("-testsuite"): the line reader,
 // the best-move and avoid-move fields, the positions they set and a search
-// of each (a node limit stands in for the time per position).
+// of each (a node limit stands in for the time per position); then through
+// the perft suite ("-perftsuite") at depth 1, or 2 for a short file.
 #include <cstring>
 #include <string>
 
+#include "app/perfttools.h"
 #include "app/testsuite.h"
 #include "fuzz/fuzz_common.h"
 #include "search/engine.h"
@@ -38,5 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   e.limitMode = LimitNodes;
   e.nodeLimit = 100;
   if (!testSuite(&e.perftContext, file->path())) fuzzFail("suite file did not open", "");
+  e.newGame();
+  if (!perftSuite(&e.perftContext, file->path(), size < 512 ? 2 : 1)) fuzzFail("perft suite file did not open", "");
   return 0;
 }
