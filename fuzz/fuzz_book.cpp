@@ -11,6 +11,7 @@
 #include "fuzz/fuzz_common.h"
 #include "search/engine.h"
 
+// One input.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FuzzFile* file = new FuzzFile;
   Engine& e = fuzzEngine();

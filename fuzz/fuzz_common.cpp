@@ -9,6 +9,7 @@
 
 #include "search/engine.h"
 
+// One engine for the process, reset to a new game.
 Engine& fuzzEngine() {
   static Engine* engine = nullptr;
   if (engine == nullptr) {
@@ -23,6 +24,7 @@ Engine& fuzzEngine() {
   return *engine;
 }
 
+// Standard output to /dev/null.
 void fuzzSilenceStdout() {
   fflush(stdout);
   const int null = open("/dev/null", O_WRONLY);
@@ -32,14 +34,17 @@ void fuzzSilenceStdout() {
   }
 }
 
+// An empty file in memory.
 FuzzFile::FuzzFile() {
   fd_ = memfd_create("tarvok-fuzz", 0);
   if (fd_ < 0) fuzzFail("memfd_create", strerror(errno));
   snprintf(path_, sizeof path_, "/proc/self/fd/%d", fd_);
 }
 
+// Closes the file.
 FuzzFile::~FuzzFile() { close(fd_); }
 
+// Replaces the content.
 void FuzzFile::write(const uint8_t* data, size_t size) {
   clear();
   size_t done = 0;
@@ -50,10 +55,12 @@ void FuzzFile::write(const uint8_t* data, size_t size) {
   }
 }
 
+// Empties the file.
 void FuzzFile::clear() {
   if (ftruncate(fd_, 0) != 0) fuzzFail("ftruncate", strerror(errno));
 }
 
+// The whole content.
 std::string FuzzFile::read() const {
   std::string out;
   char buffer[4096];
@@ -67,6 +74,7 @@ std::string FuzzFile::read() const {
   return out;
 }
 
+// The input as a C string of bounded length.
 std::string fuzzText(const uint8_t* data, size_t size, size_t limit) {
   if (size > limit) size = limit;
   std::string text(reinterpret_cast<const char*>(data), size);
@@ -75,6 +83,7 @@ std::string fuzzText(const uint8_t* data, size_t size, size_t limit) {
   return text;
 }
 
+// Reports a failed check and aborts.
 void fuzzFail(const char* what, const char* detail) {
   fprintf(stderr, "fuzz check failed: %s: %s\n", what, detail);
   abort();

@@ -14,6 +14,7 @@
 #include "protocol/uci.h"
 #include "search/engine.h"
 
+// One input.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Board* saved = new Board;
   Engine& e = fuzzEngine();

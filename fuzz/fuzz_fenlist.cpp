@@ -10,11 +10,13 @@
 #include "fuzz/fuzz_common.h"
 #include "search/engine.h"
 
+// Once per process before the first input.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzSilenceStdout();
   return 0;
 }
 
+// One input.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FuzzFile* file = new FuzzFile;
   if (size > 8192) return 0;

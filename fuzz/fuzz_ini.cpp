@@ -9,11 +9,13 @@
 #include "fuzz/fuzz_common.h"
 #include "fuzz/fuzz_session.h"
 
+// Once per process before the first input.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   sessionInitialize();
   return 0;
 }
 
+// One input.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 16384) return 0;
   FILE* ini = fopen(INI_FILE_NAME, "wb");

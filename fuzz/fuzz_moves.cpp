@@ -13,6 +13,7 @@
 #include "fuzz/fuzz_common.h"
 #include "search/engine.h"
 
+// One input.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Engine& e = fuzzEngine();
   const std::string text = fuzzText(data, size, 16384);

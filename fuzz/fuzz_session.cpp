@@ -32,6 +32,7 @@ long long numberAt(const char* p, long long fallback) {
   return end == p ? fallback : n;
 }
 
+// True when s begins with prefix.
 bool startsWith(const std::string& s, const char* prefix) { return s.compare(0, strlen(prefix), prefix) == 0; }
 
 // One line with its costly values clamped.
@@ -74,6 +75,7 @@ void pipeToStdin(const std::string& text) {
 
 }  // namespace
 
+// Working directory with the prepared book; silent standard output.
 void sessionInitialize() {
   char dir[] = "/tmp/tarvok-fuzz-XXXXXX";
   if (!mkdtemp(dir) || chdir(dir) != 0) fuzzFail("working directory", strerror(errno));
@@ -91,6 +93,7 @@ void sessionInitialize() {
   setvbuf(stdout, nullptr, _IONBF, 0);
 }
 
+// Every line with its costly values clamped.
 std::string clampSession(const std::string& text) {
   std::string out;
   size_t start = 0;
@@ -104,6 +107,7 @@ std::string clampSession(const std::string& text) {
   return out;
 }
 
+// Start-up, the input loop and shutdown on the session text.
 void runSession(const std::string& text, const SessionSettings& settings) {
   pipeToStdin(text);
   // 1. Start-up as the entry does it.

@@ -4,11 +4,13 @@
 #include "fuzz/fuzz_common.h"
 #include "fuzz/fuzz_session.h"
 
+// Once per process before the first input.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   sessionInitialize();
   return 0;
 }
 
+// One input.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 8192) return 0;
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -39,6 +39,7 @@ constexpr int REPLY_MS = 20000;
 struct Rng {
   u64 state;
   explicit Rng(u64 seed) : state(seed ? seed : 0x9E3779B97F4A7C15ull) {}
+  // The next 64 random bits.
   u64 next() {
     state ^= state >> 12;
     state ^= state << 25;
@@ -50,12 +51,14 @@ struct Rng {
   bool chance(int percent) { return range(1, 100) <= percent; }
 };
 
+// Milliseconds on the wall clock.
 long long stressNowMs() {
   timeval tv;
   gettimeofday(&tv, nullptr);
   return (long long)tv.tv_sec * 1000 + tv.tv_usec / 1000;
 }
 
+// Seconds each stress test runs.
 int stressSeconds() {
   const char* text = getenv("TARVOK_STRESS_SECONDS");
   const int seconds = text ? atoi(text) : 20;
@@ -72,6 +75,7 @@ u64 stressSeed() {
 // The GUI's copy of the game, kept with the engine's own rules.
 class GuiGame {
  public:
+  // Tables and the start position.
   GuiGame() : engine_(new Engine()) {
     engine_->init(1);
     engine_->newGame();
@@ -159,6 +163,7 @@ class GuiGame {
   // Whether changes are recorded for recentFens (not while testing lines).
   bool recording = true;
 
+  // The position as FEN.
   std::string fen() {
     char text[FEN_BUFFER_SIZE];
     engine_->getFEN(text, sizeof text);
@@ -185,6 +190,7 @@ class GuiGame {
 // A Chess960 start position, by the usual numbering 0..959.
 std::string chess960Fen(int n) {
   char rank[9] = "........";
+  // The square of the k-th still empty file.
   auto freeSquare = [&](int k) {
     for (int i = 0; i < 8; i++)
       if (rank[i] == '.' && k-- == 0) return i;
@@ -219,10 +225,12 @@ std::vector<std::string> words(const std::string& line) {
 // What went on, for the failure message.
 struct Trail {
   std::vector<std::string> lines;
+  // Keeps one exchanged line, dropping the oldest.
   void add(const std::string& prefix, const std::string& line) {
     lines.push_back(prefix + line);
     if (lines.size() > 80) lines.erase(lines.begin());
   }
+  // The kept lines, one per line.
   std::string text() const {
     std::string out;
     for (const std::string& l : lines) out += l + "\n";
@@ -235,10 +243,12 @@ class Session {
  public:
   explicit Session(const std::string& program, const std::string& workDir) : program_(program), workDir_(workDir) {}
 
+  // Starts the program; false when it could not be started.
   bool start() {
     driver_.reset(new E2eDriver());
     return driver_->start(program_, {}, workDir_);
   }
+  // Writes one command line.
   void send(const std::string& line) {
     trail.add("> ", line);
     driver_->send(line);
@@ -284,6 +294,7 @@ std::string prepareWorkDir(const char* program) {
 
 class UciStress {
  public:
+  // A session of the program in a scratch directory.
   UciStress(const char* program, u64 seed) : rng_(seed), session_(program, prepareWorkDir(program)) {}
 
   // Runs sequences until the time is up; the count done.
@@ -304,6 +315,7 @@ class UciStress {
   }
 
  private:
+// Starts the program in UCI.
   bool startProgram() {
     if (!session_.start()) {
       ADD_FAILURE() << "program did not start";
@@ -316,6 +328,7 @@ class UciStress {
     return true;
   }
 
+// Ends the program with "quit" and starts it again.
   bool restartProgram() {
     session_.send("quit");
     if (session_.stop(REPLY_MS) == -1) {
@@ -347,6 +360,7 @@ class UciStress {
     return waitFor("readyok");
   }
 
+  // Sends one random option change.
   void changeOption() {
     switch (rng_.range(0, 8)) {
       case 0:
@@ -495,6 +509,7 @@ class UciStress {
     for (int i = 0; i < n; i++) session_.send("setoption name Clear Hash");
   }
 
+  // Random clock words of a "go" line.
   std::string clockWords() {
     std::string line = " wtime " + std::to_string(rng_.range(10, 1500)) + " btime " + std::to_string(rng_.range(10, 1500));
     if (rng_.chance(50)) line += " winc " + std::to_string(rng_.range(0, 100)) + " binc " + std::to_string(rng_.range(0, 100));
@@ -502,6 +517,7 @@ class UciStress {
     return line;
   }
 
+// One random sequence: options, a position, a search and its checks.
   void oneSequence() {
     if (rng_.chance(25)) {
       const int changes = rng_.range(1, 3);
@@ -582,10 +598,12 @@ class UciStress {
 
 class XboardStress {
  public:
+  // A session of the program in a scratch directory.
   XboardStress(const char* program, u64 seed) : rng_(seed), session_(program, prepareWorkDir(program)) {
     checker_.recording = false;
   }
 
+  // Runs sequences until the time is up; the count done.
   int run(int seconds) {
     if (!startProgram()) return -1;
     const long long end = stressNowMs() + seconds * 1000LL;
@@ -603,6 +621,7 @@ class XboardStress {
   }
 
  private:
+// Starts the program in xboard.
   bool startProgram() {
     if (!session_.start()) {
       ADD_FAILURE() << "program did not start";
@@ -613,6 +632,7 @@ class XboardStress {
     return waitFor("feature");
   }
 
+  // Ends the program with "quit" and starts it again.
   bool restartProgram() {
     session_.send("quit");
     if (session_.stop(REPLY_MS) == -1) {
@@ -688,6 +708,7 @@ class XboardStress {
     return true;
   }
 
+  // Sends random search limits: a depth or a time control.
   void setLimits() {
     switch (rng_.range(0, 2)) {
       case 0:
@@ -705,6 +726,7 @@ class XboardStress {
     }
   }
 
+  // Sends both clocks under a time control.
   void sendClocks() {
     if (!clocks_) return;
     session_.send("time " + std::to_string(rng_.range(5, 40)));
