@@ -242,6 +242,13 @@ struct Trail {
 class Session {
  public:
   explicit Session(const std::string& program, const std::string& workDir) : program_(program), workDir_(workDir) {}
+  // Ends the program and removes the scratch directory.
+  ~Session() {
+    driver_.reset();
+    if (workDir_.compare(0, 19, "/tmp/tarvok-stress-") != 0) return;
+    remove((workDir_ + "/book.bin").c_str());
+    rmdir(workDir_.c_str());
+  }
 
   // Starts the program; false when it could not be started.
   bool start() {
