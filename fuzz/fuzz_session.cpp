@@ -75,10 +75,22 @@ void pipeToStdin(const std::string& text) {
 
 }  // namespace
 
+// The session targets' working directory, removed at exit.
+static char workDir[] = "/tmp/tarvok-fuzz-XXXXXX";
+
+// Removes the working directory and what the targets left in it.
+static void removeWorkDir() {
+  for (const char* name : {"games.pgn", "book.bin", "tarvok.ini"}) {
+    const std::string path = std::string(workDir) + "/" + name;
+    remove(path.c_str());
+  }
+  rmdir(workDir);
+}
+
 // Working directory with the prepared book; silent standard output.
 void sessionInitialize() {
-  char dir[] = "/tmp/tarvok-fuzz-XXXXXX";
-  if (!mkdtemp(dir) || chdir(dir) != 0) fuzzFail("working directory", strerror(errno));
+  if (!mkdtemp(workDir) || chdir(workDir) != 0) fuzzFail("working directory", strerror(errno));
+  atexit(removeWorkDir);
   FILE* games = fopen("games.pgn", "w");
   if (!games) fuzzFail("games.pgn", strerror(errno));
   fputs(BOOK_GAMES, games);
