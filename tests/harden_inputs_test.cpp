@@ -11,7 +11,7 @@
 #include "app/testsuite.h"
 #include "board/fen.h"
 #include "search/engine.h"
-#include "tools_process.h"
+#include "e2e_driver.h"
 
 namespace {
 

@@ -17,8 +17,10 @@ targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 jobs="${TARVOK_FUZZ_JOBS:-8}"
 
-if ! command -v clang++ >/dev/null 2>&1; then
-  apt-get update -qq && apt-get install -y -qq clang >/dev/null
+# clang++ and its libFuzzer runtime (a separate Debian package).
+if ! command -v clang++ >/dev/null 2>&1 ||
+   ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
+  apt-get update -qq && apt-get install -y -qq clang libclang-rt-dev >/dev/null
 fi
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTARVOK_FUZZ=ON -DTARVOK_TESTS=OFF >/dev/null
