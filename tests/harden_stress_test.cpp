@@ -834,40 +834,20 @@ class XboardStress {
   int pings_ = 0;
 };
 
+// Runs one stress session against a program for the configured time.
+template <class Stress>
+void runStress(const char* program, u64 mul, u64 add, const char* label) {
+  const u64 seed = stressSeed();  // the value TARVOK_STRESS_SEED repeats
+  Stress stress(program, seed * mul + add);
+  const int done = stress.run(stressSeconds());
+  EXPECT_GT(done, 0) << "seed " << seed;
+  if (::testing::Test::HasFailure()) ADD_FAILURE() << "seed " << seed;
+  printf("%s sequences: %d\n", label, done);
+}
+
 }  // namespace
 
-TEST(HardenStress, UciPopcnt) {
-  const u64 seed = stressSeed();
-  UciStress stress(TARVOK_BIN_POPCNT, seed * 3 + 1);
-  const int done = stress.run(stressSeconds());
-  EXPECT_GT(done, 0) << "seed " << seed;
-  if (::testing::Test::HasFailure()) ADD_FAILURE() << "seed " << seed;
-  printf("UCI sequences: %d\n", done);
-}
-
-TEST(HardenStress, UciGeneric) {
-  const u64 seed = stressSeed();
-  UciStress stress(TARVOK_BIN_GENERIC, seed * 5 + 2);
-  const int done = stress.run(stressSeconds());
-  EXPECT_GT(done, 0) << "seed " << seed;
-  if (::testing::Test::HasFailure()) ADD_FAILURE() << "seed " << seed;
-  printf("UCI sequences: %d\n", done);
-}
-
-TEST(HardenStress, XboardPopcnt) {
-  const u64 seed = stressSeed();
-  XboardStress stress(TARVOK_BIN_POPCNT, seed * 7 + 3);
-  const int done = stress.run(stressSeconds());
-  EXPECT_GT(done, 0) << "seed " << seed;
-  if (::testing::Test::HasFailure()) ADD_FAILURE() << "seed " << seed;
-  printf("xboard sequences: %d\n", done);
-}
-
-TEST(HardenStress, XboardGeneric) {
-  const u64 seed = stressSeed();
-  XboardStress stress(TARVOK_BIN_GENERIC, seed * 11 + 4);
-  const int done = stress.run(stressSeconds());
-  EXPECT_GT(done, 0) << "seed " << seed;
-  if (::testing::Test::HasFailure()) ADD_FAILURE() << "seed " << seed;
-  printf("xboard sequences: %d\n", done);
-}
+TEST(HardenStress, UciPopcnt) { runStress<UciStress>(TARVOK_BIN_POPCNT, 3, 1, "UCI"); }
+TEST(HardenStress, UciGeneric) { runStress<UciStress>(TARVOK_BIN_GENERIC, 5, 2, "UCI"); }
+TEST(HardenStress, XboardPopcnt) { runStress<XboardStress>(TARVOK_BIN_POPCNT, 7, 3, "xboard"); }
+TEST(HardenStress, XboardGeneric) { runStress<XboardStress>(TARVOK_BIN_GENERIC, 11, 4, "xboard"); }
