@@ -35,6 +35,20 @@ void boardMakeRoom(Board& b);
 inline int castleKingTo(int us, int from, int to) { return us == WHITE ? (from < to ? 6 : 2) : (from < to ? 62 : 58); }
 inline int castleRookTo(int us, int from, int to) { return us == WHITE ? (from < to ? 5 : 3) : (from < to ? 61 : 59); }
 
+// Moves a castling rook; in Chess960 the king may stand on either square, so
+// the source is cleared before the target is set.
+inline void boardShiftRook(Board& b, int us, int from, int to) {
+  const u64 fromBit = 1ull << from, toBit = 1ull << to;
+  b.occupied ^= fromBit;
+  b.byColour[us] ^= fromBit;
+  b.pieces[us][ROOK] ^= fromBit;
+  b.occupied |= toBit;
+  b.byColour[us] |= toBit;
+  b.pieces[us][ROOK] |= toBit;
+  b.squares[from] = 0;
+  b.squares[to] = ROOK;
+}
+
 // Plays a pseudo-legal move on the board. Lifts come before puts, so Chess960
 // castlings whose squares overlap come out right.
 __attribute__((always_inline)) inline void makeMove(Board& b, Move m) {
@@ -95,16 +109,8 @@ __attribute__((always_inline)) inline void makeMove(Board& b, Move m) {
   if (piece == KING) {
     if (moveIsCastling(m)) {
       const int rookTo = castleRookTo(us, from, to);
-      const u64 rookFromBit = 1ull << to, rookToBit = 1ull << rookTo;
-      b.occupied ^= rookFromBit;
-      b.byColour[us] ^= rookFromBit;
-      b.pieces[us][ROOK] ^= rookFromBit;
-      b.occupied |= rookToBit;
-      b.byColour[us] |= rookToBit;
-      b.pieces[us][ROOK] |= rookToBit;
+      boardShiftRook(b, us, to, rookTo);
       key ^= pieceKeys[8 + us][rookTo] ^ pieceKeys[8 + us][to];
-      b.squares[to] = 0;
-      b.squares[rookTo] = ROOK;
     }
     b.castling &= castleKingMask[us];
     b.kingSquare[us] = dest;
@@ -189,16 +195,7 @@ __attribute__((always_inline)) inline void unmakeMove(Board& b, Move m) {
   // 6. King and castling rook.
   if (piece == KING) {
     if (moveIsCastling(m)) {
-      const int rookTo = castleRookTo(us, from, to);
-      const u64 rookFromBit = 1ull << to, rookToBit = 1ull << rookTo;
-      b.occupied ^= rookToBit;
-      b.byColour[us] ^= rookToBit;
-      b.pieces[us][ROOK] ^= rookToBit;
-      b.occupied |= rookFromBit;
-      b.byColour[us] |= rookFromBit;
-      b.pieces[us][ROOK] |= rookFromBit;
-      b.squares[rookTo] = 0;
-      b.squares[to] = ROOK;
+      boardShiftRook(b, us, castleRookTo(us, from, to), to);
     }
     b.kingSquare[us] = from;
   }

@@ -299,27 +299,36 @@ std::string prepareWorkDir(const char* program) {
 
 // ------------------------------------------------------------------ UCI
 
-class UciStress {
+// The sequence loop of both protocols: a fresh program every 250 sequences,
+// "quit" at the end.
+template <class Stress>
+class StressLoop {
  public:
-  // A session of the program in a scratch directory.
-  UciStress(const char* program, u64 seed) : rng_(seed), session_(program, prepareWorkDir(program)) {}
-
   // Runs sequences until the time is up; the count done.
   int run(int seconds) {
-    if (!startProgram()) return -1;
+    Stress& self = static_cast<Stress&>(*this);
+    if (!self.startProgram()) return -1;
     const long long end = stressNowMs() + seconds * 1000LL;
     int done = 0;
     while (stressNowMs() < end && !::testing::Test::HasFailure()) {
-      oneSequence();
+      self.oneSequence();
       done++;
-      if (done % 250 == 0 && !restartProgram()) break;
+      if (done % 250 == 0 && !self.restartProgram()) break;
     }
     if (!::testing::Test::HasFailure()) {
-      session_.send("quit");
-      EXPECT_NE(session_.stop(REPLY_MS), -1) << "no exit after quit\n" << session_.trail.text();
+      self.session_.send("quit");
+      EXPECT_NE(self.session_.stop(REPLY_MS), -1) << "no exit after quit\n" << self.session_.trail.text();
     }
     return done;
   }
+};
+
+class UciStress : public StressLoop<UciStress> {
+  friend class StressLoop<UciStress>;
+
+ public:
+  // A session of the program in a scratch directory.
+  UciStress(const char* program, u64 seed) : rng_(seed), session_(program, prepareWorkDir(program)) {}
 
  private:
 // Starts the program in UCI.
@@ -603,28 +612,13 @@ class UciStress {
 
 // ---------------------------------------------------------------- xboard
 
-class XboardStress {
+class XboardStress : public StressLoop<XboardStress> {
+  friend class StressLoop<XboardStress>;
+
  public:
   // A session of the program in a scratch directory.
   XboardStress(const char* program, u64 seed) : rng_(seed), session_(program, prepareWorkDir(program)) {
     checker_.recording = false;
-  }
-
-  // Runs sequences until the time is up; the count done.
-  int run(int seconds) {
-    if (!startProgram()) return -1;
-    const long long end = stressNowMs() + seconds * 1000LL;
-    int done = 0;
-    while (stressNowMs() < end && !::testing::Test::HasFailure()) {
-      oneSequence();
-      done++;
-      if (done % 250 == 0 && !restartProgram()) break;
-    }
-    if (!::testing::Test::HasFailure()) {
-      session_.send("quit");
-      EXPECT_NE(session_.stop(REPLY_MS), -1) << "no exit after quit\n" << session_.trail.text();
-    }
-    return done;
   }
 
  private:
