@@ -141,7 +141,11 @@ bool feed(FenCheck& check, char c, bool& again) {
       }
       return c == 'K' || c == 'Q' || c == 'k' || c == 'q' || c == '-';
     case EN_PASSANT:
-      if (c == '-' || c == ';') return true;
+      if (c == '-' || c == ';') {
+        // The rank digit must follow its file letter at once.
+        if (check.counter == 1) check.counter = 2;
+        return true;
+      }
       if (c >= 'a' && c <= 'h') return check.counter++ == 0;
       if (c >= '1' && c <= '8') return check.counter++ == 1;
       if (c == ' ') {

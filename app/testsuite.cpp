@@ -39,17 +39,31 @@ int lineTextEnd(const char* line) {
   return i;
 }
 
+// Copies `text` into `out` (`size` bytes) without check and mate marks.
+void copyWithoutMarks(const char* text, char* out, size_t size) {
+  size_t length = 0;
+  for (; *text && length + 1 < size; ++text)
+    if (*text != '+' && *text != '#') out[length++] = *text;
+  out[length] = '\0';
+}
+
 }  // namespace
 
-// Substring test of the played move's texts against the field's moves.
-bool epdFieldAccepts(const EpdField& field, const char* san, const char* longText) {
-  bool named = strstr(field.moves, san) != nullptr || (longText[0] && strstr(field.moves, longText) != nullptr);
+// Substring test of the played move's texts against the field's moves. Files
+// differ in how they mark checks and mates (or whether they do), so the
+// marks take no part in it.
+bool epdFieldAccepts(const EpdField& field, const char* markedSan, const char* markedLongText) {
+  char moves[TOOL_LINE_SIZE], san[TOOL_LINE_SIZE], longText[TOOL_LINE_SIZE];
+  copyWithoutMarks(field.moves, moves, sizeof(moves));
+  copyWithoutMarks(markedSan, san, sizeof(san));
+  copyWithoutMarks(markedLongText, longText, sizeof(longText));
+  bool named = strstr(moves, san) != nullptr || (longText[0] && strstr(moves, longText) != nullptr);
   // EPD files write an en-passant capture as a plain capture (exd6), without "e.p".
   const char* ep = strstr(san, "e.p");
   if (!named && ep) {
     char plain[TOOL_LINE_SIZE];
     snprintf(plain, sizeof(plain), "%.*s%s", static_cast<int>(ep - san), san, ep + 3);
-    named = strstr(field.moves, plain) != nullptr;
+    named = strstr(moves, plain) != nullptr;
   }
   return field.avoid ? !named : named;
 }

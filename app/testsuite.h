@@ -22,7 +22,8 @@ bool findEpdField(const char* line, int start, EpdField* field);
 
 // True when the played move, given by its SAN and long algebraic texts,
 // scores well on the field: named by a "bm" field, or not named by an "am"
-// field. Naming is a substring test, so "O-O" is also named by "O-O-O".
+// field. Naming is a substring test, so "O-O" is also named by "O-O-O";
+// check and mate marks ("+", "#") are left out on both sides.
 bool epdFieldAccepts(const EpdField& field, const char* san, const char* longText);
 
 // Runs the suite of `fileName` on the engine of `context`, and prints the

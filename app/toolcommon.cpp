@@ -15,8 +15,7 @@ bool readToolLine(FILE* file, char* buffer) {
     return false;
   }
   while (c != EOF && c != '\n') {
-    // Keep room for the line end and the terminating zero.
-    if (length < TOOL_LINE_SIZE - 2) buffer[length++] = static_cast<char>(c);
+    if (length < TOOL_LINE_TEXT) buffer[length++] = static_cast<char>(c);
     c = fgetc(file);
   }
   buffer[length++] = '\n';

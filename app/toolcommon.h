@@ -8,11 +8,13 @@
 struct MainContext;
 class Engine;
 
-// A tool line holds up to 255 characters and its terminating zero.
-constexpr size_t TOOL_LINE_SIZE = 256;
+// A tool line keeps up to 255 characters of its text, then its line end and
+// the terminating zero.
+constexpr size_t TOOL_LINE_TEXT = 255;
+constexpr size_t TOOL_LINE_SIZE = TOOL_LINE_TEXT + 2;
 
 // Reads one line of `file` into `buffer` (TOOL_LINE_SIZE bytes): the text of
-// the line, cut after 254 characters, always followed by one "\n". The rest of
+// the line, cut after 255 characters, always followed by one "\n". The rest of
 // a longer line is skipped, so a long line stays one line. Returns false at
 // end of file when nothing was read.
 bool readToolLine(FILE* file, char* buffer);

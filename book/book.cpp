@@ -134,8 +134,8 @@ bool bookReadEntries(FILE* file) {
                             static_cast<u8>(pctA), static_cast<u8>(pctB));
         }
     }
-    // 3. The format has no trailer: bytes past the last entry mean the count is wrong.
-    if (ok && std::fgetc(file) != EOF) ok = false;
+    // 3. The header's count decides: bytes past the last counted entry
+    //    (padding, or data appended by another tool) are not read.
     if (!ok) bookClear();
     return ok;
 }

@@ -349,9 +349,10 @@ static Move iterate(Engine& e, int iterationMax, int lines, bool rootInCheck) {
       rootListPromote(e.searchPlies[0], best);
     }
 
-    // 4. Next iteration, or the end.
+    // 4. Next iteration, or the end. An abort leaves the last search's
+    // depth for the caller, since this search's result is thrown away.
     if (e.stopRequest != StopNone) {
-      e.depthReached = u32(d - 1);
+      if (e.stopRequest != StopAbort) e.depthReached = u32(d - 1);
       break;
     }
     if (d >= iterationMax) {

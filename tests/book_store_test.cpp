@@ -115,10 +115,8 @@ TEST_F(BookStore, DamagedFilesAreRejectedWhole) {
         EXPECT_TRUE(bookEntries.empty()) << size;
         EXPECT_EQ(engine->bookPlyLimit, 20u);
     }
-    // A count larger than the file, bytes past the last entry, a wrong magic, no file.
+    // A count larger than the file, a wrong magic, no file.
     writeFile(bad, bytes.substr(0, 8) + le(4000000000u, 4) + bytes.substr(12));
-    EXPECT_FALSE(engine->loadBook(bad.c_str()));
-    writeFile(bad, bytes + "x");
     EXPECT_FALSE(engine->loadBook(bad.c_str()));
     writeFile(bad, "KOOB" + bytes.substr(4));
     EXPECT_FALSE(engine->loadBook(bad.c_str()));
@@ -126,6 +124,15 @@ TEST_F(BookStore, DamagedFilesAreRejectedWhole) {
     EXPECT_TRUE(bookEntries.empty());
     EXPECT_TRUE(engine->loadBook(good.c_str()));
     EXPECT_EQ(bookEntries.size(), 3u);
+    // Bytes after the counted entries are ignored; a count below the number
+    // of entries in the file loads only the counted ones.
+    for (const std::string& padded : {bytes + "x", bytes + std::string(100, '\0'),
+                                      bytes.substr(0, 8) + le(2, 4) + bytes.substr(12)}) {
+        writeFile(bad, padded);
+        bookClear();
+        EXPECT_TRUE(engine->loadBook(bad.c_str())) << padded.size();
+        EXPECT_EQ(bookEntries.size(), padded.size() == bytes.size() ? 2u : 3u);
+    }
 }
 
 TEST_F(BookStore, SortingGivesAscendingKeysAndTheExchangeOrderOfWeights) {

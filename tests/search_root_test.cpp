@@ -266,9 +266,11 @@ TEST(SearchRoot, AbortPlaysNothing) {
   Board before = t->board;
   t.output.stopDepth = 2;
   t.output.stopValue = StopAbort;
+  t->depthReached = 77;  // the previous search's, which an abort keeps
   t.searchDepth(6);
   EXPECT_EQ(t.output.calls.back().what, "done");
   EXPECT_EQ(t.output.calls.back().value, 3);
+  EXPECT_EQ(t->depthReached, 77u);
   EXPECT_EQ(t->gamePly, 0u);
   EXPECT_EQ(t->searching, 0u);
   EXPECT_TRUE(boardSamePosition(before, t->board));

@@ -133,7 +133,7 @@ TEST_F(ToolsE2e, CheckFenSuiteReportsEachLine) {
                 "Invalid FEN String : 'P/8/8/8/8/8/8/4K3 w - - 0 1 '\n"
                 "Invalid FEN String : 'K3 w - - 0 1 '\n"
                 "Invalid FEN String : '" +
-                std::string(TOOL_LINE_SIZE - 3, '8') + " '\n" +
+                std::string(254, '8') + " '\n" +
                 "Checked 4 / 8 valid FEN string\n");
   const ToolRun missing = runTool(PROGRAM, {"-checkfensuite", dir + "/missing.fen"}, TIMEOUT_MS);
   EXPECT_EQ(missing.status, 1);

@@ -76,6 +76,12 @@ TEST(ToolsEpd, ScoresPlayedMoveBySubstring) {
       {"x am Qxh7; id \"a\";", "Qxh7", "Qd3xh7", false},  // avoid-move fields invert the answer
       {"x am Qxh7; id \"a\";", "Qd2", "Qd3-d2", true},
       {"x bm Qxh7+; id \"c\";", "Qxh7+", "Qh5xh7+", true},
+      // Check and mate marks as the file writes them, or not at all.
+      {"x bm Rd8; id \"m\";", "Rd8#", "Rd1-d8#", true},
+      {"x bm Rd8+; id \"m\";", "Rd8#", "Rd1-d8#", true},
+      {"x bm Qxh7#; id \"c\";", "Qxh7+", "Qh5xh7+", true},
+      {"x am Rd8; id \"m\";", "Rd8#", "Rd1-d8#", false},
+      {"x am Rd8+; id \"m\";", "Rd8", "Rd1-d8", false},
       {"x bm exd6; id \"ep\";", "exd6e.p", "e5xd6e.p", true},  // en passant written plainly
       {"x bm exd6; id \"ep\";", "exf6e.p", "e5xf6e.p", false},
   };
@@ -92,10 +98,13 @@ FILE* fileWith(const std::string& text) {
 
 TEST(ToolsEpd, LineReaderIsBounded) {
   char line[TOOL_LINE_SIZE];
-  // A 300-character line is cut, its rest skipped; the next line is whole.
-  FILE* file = fileWith(std::string(300, 'a') + "\nsecond\nlast");
+  // A line of 255 characters is whole; a 300-character line is cut after
+  // 255, its rest skipped; the next line is whole.
+  FILE* file = fileWith(std::string(254, 'a') + "x\n" + std::string(300, 'a') + "\nsecond\nlast");
   ASSERT_TRUE(readToolLine(file, line));
-  EXPECT_EQ(std::string(line), std::string(TOOL_LINE_SIZE - 2, 'a') + "\n");
+  EXPECT_EQ(std::string(line), std::string(254, 'a') + "x\n");
+  ASSERT_TRUE(readToolLine(file, line));
+  EXPECT_EQ(std::string(line), std::string(255, 'a') + "\n");
   ASSERT_TRUE(readToolLine(file, line));
   EXPECT_STREQ(line, "second\n");
   // The last line gets its line end even without one in the file.

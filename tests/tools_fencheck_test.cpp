@@ -45,6 +45,12 @@ TEST(ToolsFenCheck, RejectsImplausibleLines) {
   const std::string epLetter = "4k3/8/8/3pP3/8/8/8/4K3 w - d6e 0 1";
   EXPECT_FALSE(plausible(epLetter, &failAt));
   EXPECT_EQ(failAt, static_cast<int>(epLetter.find("d6e")) + 2);
+  // An e.p. digit not right after its file letter.
+  for (const char* ep : {"e-3", "e;3"}) {
+    const std::string line = std::string("4k3/8/8/4pP2/8/8/8/4K3 w - ") + ep + " 0 1";
+    EXPECT_FALSE(plausible(line, &failAt)) << ep;
+    EXPECT_EQ(failAt, static_cast<int>(line.find(ep)) + 2) << ep;
+  }
   // 31 digits in the half-move clock.
   EXPECT_FALSE(plausible("4k3/8/8/8/8/8/8/4K3 w - - " + std::string(31, '1') + " 1"));
   // Nine pawns, ten knights, a rank of nine squares, a ninth rank.
