@@ -406,12 +406,19 @@ void UciProtocol::go(const char* line) {
     stopReceived = 0;
     ponderHeld = 0;
 
-    // 2. Ponder only when the GUI asked for it and the option allows it.
-    e->pondering = (context->ponderPending && e->ponderEnabled) ? 1 : 0;
+    // 2. "ponder" on the line always means a ponder search: the Ponder
+    //    option only tells the engine that the GUI may ask for one.
+    e->pondering = context->ponderPending ? 1 : 0;
 
-    // 3. Mate or stalemate: nothing to search, the null move answers.
+    // 3. Mate or stalemate: nothing to search, the null move answers; after
+    //    "go ponder" or "go infinite" it waits for the GUI like any result.
     if (countLegalMoves(e->board) == 0) {
         e->searching = 0;
+        if (context->ponderPending || waitForStop) {
+            ponderResultWaiting = 1;
+            ponderResultBest = ponderResultPonder = 0;
+            return;
+        }
         puts("bestmove 0000");
         return;
     }

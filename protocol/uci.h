@@ -42,8 +42,8 @@ public:
     UciOutput output;
     u32 debug = 0;
 
-    // A ponder search that ended by itself keeps its result here until
-    // "ponderhit" or "stop" asks for it.
+    // A ponder or infinite search that ended by itself (or had no legal
+    // move to search) keeps its result here until "ponderhit" or "stop".
     u32 ponderResultWaiting = 0;
     u32 ponderResultBest = 0;
     u32 ponderResultPonder = 0;

@@ -47,7 +47,8 @@
 //  "printBoard", "eval", "printHashKey", "printFEN", "perftd ", "perft ", "divide "  after the search
 // In analyze mode a move, "undo", "remove", "new" or "setboard" stops the
 // analysis, changes the position and analyses again. Once a line waits for
-// the search to end, every later line waits behind it (except "quit").
+// the search to end, every later line waits behind it, except "quit" and,
+// while a ponder search runs on, the move, "easy", "?", "time" and "otim".
 
 namespace {
 
@@ -311,8 +312,17 @@ bool XboardProtocol::handleDuringSearch(const char* line) {
     else if (isWaitingCommand(line))
         kind = ClassWait;
 
-    // 2. Behind a waiting line everything waits, in arrival order.
-    if (!deferred.empty() && kind != ClassIgnore) {
+    // 2. Behind a waiting line everything waits, in arrival order, so that
+    //    a "ping" or "hard" keeps its place. A ponder search that still runs
+    //    has no limit, though: left behind "sd" or "level", the opponent's
+    //    move, "easy" or "?" would keep the engine thinking on the
+    //    opponent's time until its flag fell. These act now, with the clocks
+    //    sent just before them; the waiting lines run once the position is
+    //    settled (after a hit, once the search it became has ended).
+    bool steersPonder = ponderSearch && e->stopRequest == StopNone && kind == ClassNow &&
+                        (move || strcmp(line, "easy") == 0 || strcmp(line, "?") == 0 ||
+                         lineStartsWith(line, "time ") || lineStartsWith(line, "otim "));
+    if (!deferred.empty() && kind != ClassIgnore && !steersPonder) {
         if (strcmp(line, "?") == 0) dispatch(line);
         if (kind == ClassStopAndWait && e->stopRequest == StopNone) e->stopRequest = StopAbort;
         deferred.push(line);

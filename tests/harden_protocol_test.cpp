@@ -79,3 +79,70 @@ TEST(HardenProtocol, UciInfiniteSearchWaitsForStop) {
   d.send("quit");
   EXPECT_NE(d.waitExit(10000), -1);
 }
+
+// A line that waits for the search (a depth or clock setting, a print)
+// held every later line behind it, the opponent's move to a ponder search
+// included; the ponder search has no limit, so the engine never moved.
+// What ends or redirects a ponder search acts when it arrives; the waiting
+// lines run after it. HIT and MISS stand for the predicted reply and
+// another move.
+TEST(HardenProtocol, PonderSearchActsOnLinesBehindWaitingOnes) {
+  struct Case {
+    const char* name;
+    bool xboard;
+    std::vector<std::string> setup;   // up to the start of the ponder search
+    std::vector<std::string> during;  // sent while it runs
+    const char* expect;               // reply due ("": the program ends)
+    const char* forbid;               // reply that must not come first, or null
+    int lastDepth;                    // depth of the thinking line before it, or 0
+  };
+  const std::vector<std::string> xboardPonder = {"hard", "level 40 0:30 0", "time 300", "otim 300", "e2e4"};
+  const std::vector<std::string> uciPonder = {"setoption name Ponder value true", "position startpos moves e2e4",
+                                              "go ponder wtime 300 btime 300"};
+  const Case cases[] = {
+      {"hit", true, xboardPonder, {"sd 4", "time 280", "otim 290", "HIT"}, "move ", nullptr, 0},
+      // The depth limit waits for the position and applies to the reply.
+      {"miss", true, xboardPonder, {"sd 4", "printHashKey", "MISS"}, "move ", nullptr, 4},
+      {"easy", true, xboardPonder, {"level 40 5 0", "easy", "ping 5"}, "pong 5", "move", 0},
+      {"force", true, xboardPonder, {"sd 4", "force", "HIT", "ping 6"}, "pong 6", "move", 0},
+      {"quit", true, xboardPonder, {"st 2", "quit"}, "", nullptr, 0},
+      {"analysis", true, {"force", "e2e4", "analyze"}, {"sd 4", "e7e5", "exit", "ping 7"}, "pong 7", "move", 0},
+      {"ponderhit", false, uciPonder, {"setoption name MultiPV value 1", "position startpos", "ponderhit"},
+       "bestmove", nullptr, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    E2eDriver d;
+    ASSERT_TRUE(d.start(TARVOK_BIN_POPCNT));
+    d.send(c.xboard ? "xboard" : "uci");
+    ASSERT_TRUE(d.waitFor(c.xboard ? "feature" : "uciok", 10000));
+    if (c.xboard) d.send("new");
+    for (const std::string& line : c.setup) d.send(line);
+    std::string hint = "Hint: ";
+    if (c.xboard && c.setup.back() == "e2e4") {
+      ASSERT_TRUE(d.waitFor("Hint: ", 10000, nullptr, &hint)) << d.transcript();
+    }
+    const std::string hit = hint.substr(6);
+    d.drain(100);
+    for (const std::string& line : c.during)
+      d.send(line == "HIT" ? hit : line == "MISS" ? (hit == "d2d4" ? "g1f3" : "d2d4") : line);
+    if (!*c.expect) {
+      EXPECT_NE(d.waitExit(10000), -1) << d.transcript();
+      continue;
+    }
+    std::vector<std::string> seen;
+    if (!d.waitFor(c.expect, 5000, &seen)) {
+      ADD_FAILURE() << "no " << c.expect << "\n" << d.transcript();
+      continue;
+    }
+    if (c.forbid) {
+      EXPECT_EQ(e2e::countPrefix(seen, c.forbid), 0) << d.transcript();
+    }
+    if (c.lastDepth) {
+      ASSERT_GE(seen.size(), 2u) << d.transcript();
+      EXPECT_EQ(seen[seen.size() - 2].compare(0, 2, std::to_string(c.lastDepth) + " "), 0) << d.transcript();
+    }
+    d.send("quit");
+    EXPECT_NE(d.waitExit(10000), -1);
+  }
+}

@@ -339,7 +339,6 @@ class UciStress : public StressLoop<UciStress> {
     }
     session_.send("uci");
     if (!waitFor("uciok")) return false;
-    ponder_ = false;
     chess960_ = false;
     return true;
   }
@@ -389,8 +388,7 @@ class UciStress : public StressLoop<UciStress> {
         session_.send("setoption name Clear Hash");
         break;
       case 3:
-        ponder_ = rng_.chance(60);
-        session_.send(std::string("setoption name Ponder value ") + (ponder_ ? "true" : "false"));
+        session_.send(std::string("setoption name Ponder value ") + (rng_.chance(60) ? "true" : "false"));
         break;
       case 4:
         session_.send(std::string("setoption name UCI_LimitStrength value ") + (rng_.chance(50) ? "true" : "false"));
@@ -547,16 +545,15 @@ class UciStress : public StressLoop<UciStress> {
     sendPosition();
     if (rng_.chance(30) && !sync()) return;
 
-    const bool noMoves = game_.legalMoves().empty();
     const int form = rng_.range(0, 8);
     std::string best, ponderMove;
-    if (form == 7 && ponder_ && !noMoves) {
-      // Ponder: no bestmove until "ponderhit" or "stop".
+    if (form == 7) {
+      // Ponder (the option on or off): no bestmove until "ponderhit" or "stop".
       session_.send("go ponder" + clockWords());
       waitingBurst();
       if (!quietFor(rng_.range(0, 15))) return;
       session_.send(rng_.chance(60) ? "ponderhit" : "stop");
-    } else if (form == 6 && !noMoves) {
+    } else if (form == 6) {
       // Infinite: no bestmove until "stop".
       session_.send("go infinite");
       waitingBurst();
@@ -605,7 +602,6 @@ class UciStress : public StressLoop<UciStress> {
   Rng rng_;
   Session session_;
   GuiGame game_;
-  bool ponder_ = false;
   bool chess960_ = false;
   int pendingReady_ = 0;
 };
@@ -786,6 +782,7 @@ class XboardStress : public StressLoop<XboardStress> {
     for (int i = 0; i < rounds; i++) {
       const std::vector<std::string> legal = game_.legalMoves();
       if (legal.empty()) break;
+      if (rng_.chance(10)) setLimits();  // waits behind a ponder search
       sendClocks();
       const std::string m = legal[size_t(rng_.range(0, int(legal.size()) - 1))];
       game_.play(m);

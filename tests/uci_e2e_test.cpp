@@ -193,6 +193,42 @@ TEST(UciE2e, PonderHitMissAndEarlyEnd) {
     EXPECT_EQ(d.quit(), 0);
 }
 
+// "go ponder" and "go infinite" answer once, on "ponderhit" or "stop": also
+// with no legal move, and "go ponder" also with the Ponder option off (its
+// bestmove then names no reply to ponder on).
+TEST(UciE2e, PonderAndInfiniteAnswerOnlyWhenReleased) {
+    struct Case {
+        const char* position;
+        const char* go;
+        const char* release;
+        const char* answer;  // the bestmove line, or null for a legal one
+    };
+    const Case cases[] = {
+        {"position startpos moves f2f3 e7e5 g2g4 d8h4", "go infinite", "stop", "bestmove 0000"},
+        {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go ponder wtime 1000 btime 1000", "ponderhit",
+         "bestmove 0000"},
+        {"position startpos moves e2e4", "go ponder wtime 100 btime 100", "ponderhit", nullptr},
+    };
+    E2eDriver d;
+    startUci(d);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.go);
+        d.sendAll({c.position, c.go});
+        EXPECT_EQ(countPrefix(d.drain(300), "bestmove"), 0) << d.transcript();
+        d.send(c.release);
+        const std::string best = bestMove(d, nullptr, 5000);
+        if (c.answer)
+            EXPECT_EQ(best, c.answer) << d.transcript();
+        else
+            EXPECT_TRUE(isBestMoveLine(best) && best.find(" ponder ") == std::string::npos) << d.transcript();
+        d.sendAll({"stop", "ponderhit", "isready"});
+        std::vector<std::string> seen;
+        ASSERT_TRUE(d.waitFor("readyok", LONG_WAIT, &seen)) << d.transcript();
+        EXPECT_EQ(seen.size(), 1u) << d.transcript();
+    }
+    EXPECT_EQ(d.quit(), 0);
+}
+
 // quit during a search ends the program promptly.
 TEST(UciE2e, QuitDuringSearch) {
     E2eDriver d;
