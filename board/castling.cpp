@@ -19,8 +19,23 @@ u64 castlePath(int king, int kingTo, int rook, int rookTo) {
 
 }  // namespace
 
-// The outermost rook of each wing is the castling rook.
-void setupCastling(Board& b) {
+// Square of the colour's rook on its back rank farthest from the king on
+// that wing (nearest the h-file king side, the a-file queen side), or -1.
+int castlingOutermostRook(const Board& b, int colour, bool kingSide) {
+  const int kf = squareFile(b.kingSquare[colour]), base = colour == WHITE ? 0 : 56;
+  const u64 rooks = b.pieces[colour][ROOK];
+  if (kingSide) {
+    for (int f = 7; f > kf; f--)
+      if (rooks & (1ull << (base + f))) return base + f;
+  } else {
+    for (int f = 0; f < kf; f++)
+      if (rooks & (1ull << (base + f))) return base + f;
+  }
+  return -1;
+}
+
+// The rook a file letter named, else the outermost rook of each wing.
+void setupCastling(Board& b, const i8* rookFile) {
   // 1. Kings' start squares.
   b.kingStart[BLACK] = b.kingSquare[BLACK];
   b.kingStart[WHITE] = b.kingSquare[WHITE];
@@ -32,24 +47,25 @@ void setupCastling(Board& b) {
   b.rookStartKingSide[WHITE] = 7;
   b.rookStartQueenSide[BLACK] = 56;
   b.rookStartQueenSide[WHITE] = 0;
-  // 4. Rook choice in the order k, q, K, Q.
+  // 4. Rook choice in the order k, q, K, Q: the named file (a rook of the
+  //    colour must stand there, on that wing), else the outermost rook.
   const int colours[4] = {BLACK, BLACK, WHITE, WHITE};
   const u8 rights[4] = {CASTLE_BK, CASTLE_BQ, CASTLE_WK, CASTLE_WQ};
+  const int rightIndex[4] = {2, 3, 0, 1};
   for (int i = 0; i < 4; i++) {
     if (!(b.castling & rights[i])) continue;
-    int c = colours[i];
-    int kf = squareFile(b.kingSquare[c]);
-    int base = c == WHITE ? 0 : 56;
-    u64 rooks = b.pieces[c][ROOK];
-    bool found = false;
-    if (i % 2 == 0) {
-      for (int s = base + kf + 1; kf < 7 && s <= base + 7; s++)
-        if (rooks & (1ull << s)) b.rookStartKingSide[c] = s, found = true;
-    } else {
-      for (int s = base + kf - 1; kf > 0 && s >= base; s--)
-        if (rooks & (1ull << s)) b.rookStartQueenSide[c] = s, found = true;
+    const int c = colours[i], kf = squareFile(b.kingSquare[c]), base = c == WHITE ? 0 : 56;
+    const bool kingSide = i % 2 == 0;
+    const int named = rookFile ? rookFile[rightIndex[i]] : -1;
+    int rook = castlingOutermostRook(b, c, kingSide);
+    if (named >= 0) {
+      const bool onWing = kingSide ? named > kf : named < kf;
+      rook = onWing && (b.pieces[c][ROOK] & (1ull << (base + named))) ? base + named : -1;
     }
-    if (!found) b.castling &= u8(~rights[i]);
+    if (rook < 0)
+      b.castling &= u8(~rights[i]);
+    else
+      (kingSide ? b.rookStartKingSide[c] : b.rookStartQueenSide[c]) = rook;
   }
   // 5. Paths.
   b.castlePathKingSide[0] = b.castlePathKingSide[1] = 0;

@@ -30,10 +30,28 @@ struct ParsedFen {
   i8 grid[64];  // +type white, -type black
   int side;
   u8 castling;
+  i8 rookFile[4];  // per right bit K Q k q: the file a letter named, -1 outermost
   u8 epFile;
   u8 halfmove;
   u32 moveNumber;
 };
+
+// K, Q, k or q (right bit 1 << index): that wing, with its outermost rook.
+void addWingRight(ParsedFen& f, int index) {
+  f.castling |= u8(1 << index);
+  f.rookFile[index] = -1;
+}
+
+// An X-FEN file letter: the right of the wing of the colour's rook on that
+// file of its back rank; a letter naming no such rook (or the king's file) is
+// ignored.
+void addRookFileRight(ParsedFen& f, int colour, int file, int kingFile) {
+  const int base = colour == WHITE ? 0 : 56;
+  if (file == kingFile || f.grid[base + file] != (colour == WHITE ? ROOK : -ROOK)) return;
+  const int index = (colour == WHITE ? 0 : 2) + (file > kingFile ? 0 : 1);
+  f.castling |= u8(1 << index);
+  f.rookFile[index] = i8(file);
+}
 
 // Reads the half-move clock (all digits, saturating) and the move number.
 void parseCounters(const char* p, ParsedFen& f) {
@@ -64,6 +82,7 @@ void parseCounters(const char* p, ParsedFen& f) {
 // Parses the text; false for anything malformed. Never writes outside the grid.
 bool parseFen(const char* fen, ParsedFen& f) {
   memset(&f, 0, sizeof f);
+  memset(f.rookFile, -1, sizeof f.rookFile);
   f.moveNumber = 1;
   int kingFile[2] = {0, 0};
   int rank = 7, file = 0, count = 0;
@@ -122,17 +141,17 @@ bool parseFen(const char* fen, ParsedFen& f) {
     for (int i = 0;; i++) {
       const char c = *p;
       if (c == 'K')
-        f.castling |= CASTLE_WK;
+        addWingRight(f, 0);
       else if (c == 'Q')
-        f.castling |= CASTLE_WQ;
+        addWingRight(f, 1);
       else if (c == 'k')
-        f.castling |= CASTLE_BK;
+        addWingRight(f, 2);
       else if (c == 'q')
-        f.castling |= CASTLE_BQ;
+        addWingRight(f, 3);
       else if (c >= 'A' && c <= 'H')
-        f.castling |= (c - 'A' >= kingFile[WHITE]) ? CASTLE_WK : CASTLE_WQ;
+        addRookFileRight(f, WHITE, c - 'A', kingFile[WHITE]);
       else if (c >= 'a' && c <= 'h')
-        f.castling |= (c - 'a' >= kingFile[BLACK]) ? CASTLE_BK : CASTLE_BQ;
+        addRookFileRight(f, BLACK, c - 'a', kingFile[BLACK]);
       else
         return false;
       p++;
@@ -210,7 +229,7 @@ void placeGrid(Board& nb, const ParsedFen& f) {
   nb.halfmove = f.halfmove;
   const int phaseSum = nb.phase[0] + nb.phase[1];
   nb.stage = stageTable[phaseSum < 24 ? phaseSum : 24];
-  setupCastling(nb);
+  setupCastling(nb, f.rookFile);
   // An en-passant file is kept only with the pushed pawn behind an empty
   // target square, so the capture generator never takes a missing pawn.
   if (nb.epFile) {
@@ -230,6 +249,15 @@ void adoptPosition(Board& b, const Board& nb, u32 moveNumber) {
   b.startMoveNumber = moveNumber;
   b.startSide = b.side;
   b.droppedPlies = 0;
+}
+
+// K, Q, k or q for a right when that names its castling rook, else the
+// rook's file letter (X-FEN: an inner rook).
+char castlingLetter(const Board& b, int colour, bool kingSide) {
+  const int rook = kingSide ? b.rookStartKingSide[colour] : b.rookStartQueenSide[colour];
+  const int outer = castlingOutermostRook(b, colour, kingSide);
+  if (outer < 0 || outer == rook) return (colour == WHITE ? "QK" : "qk")[kingSide];
+  return char((colour == WHITE ? 'A' : 'a') + squareFile(rook));
 }
 
 }  // namespace
@@ -271,10 +299,10 @@ void boardGetFEN(const Board& b, char* out, size_t size) {
   text[n++] = b.side == WHITE ? 'w' : 'b';
   text[n++] = ' ';
   if (b.castling & 15) {
-    if (b.castling & CASTLE_WK) text[n++] = 'K';
-    if (b.castling & CASTLE_WQ) text[n++] = 'Q';
-    if (b.castling & CASTLE_BK) text[n++] = 'k';
-    if (b.castling & CASTLE_BQ) text[n++] = 'q';
+    if (b.castling & CASTLE_WK) text[n++] = castlingLetter(b, WHITE, true);
+    if (b.castling & CASTLE_WQ) text[n++] = castlingLetter(b, WHITE, false);
+    if (b.castling & CASTLE_BK) text[n++] = castlingLetter(b, BLACK, true);
+    if (b.castling & CASTLE_BQ) text[n++] = castlingLetter(b, BLACK, false);
   } else {
     text[n++] = '-';
   }

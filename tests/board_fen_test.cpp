@@ -220,6 +220,14 @@ TEST_F(FenTest, CastlingFromText) {
   EXPECT_FALSE(engine->playMoveString("O-O"));  // f8 is attacked
   ASSERT_TRUE(engine->playMoveString("O-O-O"));
   EXPECT_EQ(engine->gameMoveCount, 2u);
+  // An inner rook named by its file (issue 11): e1c1 is the king onto it,
+  // in both notations; the king on c1 is then only a king.
+  for (int chess960 : {1, 0}) {
+    engine->chess960 = u32(chess960);
+    set("4k3/8/8/8/8/8/8/R1R1K3 w C - 0 1");
+    ASSERT_TRUE(engine->playMoveString("e1c1")) << chess960;
+    EXPECT_EQ(fen(), "4k3/8/8/8/8/8/8/R1KR4 b - - 1 1");
+  }
 }
 
 TEST_F(FenTest, PromotionsAndIllegalMoveTexts) {

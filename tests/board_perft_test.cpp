@@ -61,6 +61,33 @@ TEST_F(PerftTest, SuiteLinesAtTheirDeepestCheapDepth) {
   EXPECT_EQ(checkSuite(TARVOK_TEST_DATA "/chess960-sample.epd", 3000000), 24);
 }
 
+// Issue 11: an X-FEN file letter names its rook, an inner one too; K/Q/k/q
+// the outermost. Counts from Debian's stockfish 15.1 with UCI_Chess960; the
+// written FEN names the same rooks and counts the same.
+TEST_F(PerftTest, InnerCastlingRooksNamedByFileLetters) {
+  const struct {
+    const char* fen;
+    const char* rights;  // castling field getFEN writes
+    int depth;
+    u64 nodes;
+  } cases[] = {
+      {"4k3/8/8/8/8/8/8/R1R1K3 w C - 0 1", "C", 4, 14230},
+      {"4k3/8/8/8/8/8/8/RKR4R w AC - 0 1", "CQ", 4, 23507},
+      {"r1r1k2r/ppppppp1/8/8/8/8/PPPPPPP1/R1R1K2R w CHch - 0 1", "KCkc", 4, 641123},
+      {"rk1r3r/1ppppppp/8/8/8/8/1PPPPPPP/RK1R3R w DAda - 0 1", "DQdq", 4, 702081},
+      {"1r2k1rr/pbpp1ppb/1pn1pn2/8/8/1PN1PN2/PBPP1PPB/1R2K1RR w GBgb - 0 1", "GQgq", 3, 43428},
+      {"rrk5/8/8/8/8/8/8/4K3 b b - 0 1", "b", 4, 12199},    // the rook passes the king
+      {"5krr/8/8/8/8/8/8/4K3 b g - 0 1", "g", 4, 10943},    // king and rook swap
+      {"4k3/8/8/8/8/8/8/R3K1R1 w H - 0 1", "-", 4, 14871},  // no rook on h1: ignored
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(count(c.fen, c.depth), c.nodes) << c.fen;
+    const std::string written = fen();
+    EXPECT_NE(written.find(std::string(" ") + c.rights + " - "), std::string::npos) << written;
+    EXPECT_EQ(count(written.c_str(), c.depth), c.nodes) << written;
+  }
+}
+
 TEST_F(PerftTest, StatisticsAndDivide) {
   // Promotions of "position 5" (the program's tool test checks Kiwipete's other figures).
   set("rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8");

@@ -304,8 +304,9 @@ TEST(UciE2e, Chess960CastlingNotation) {
     startUci(d);
     d.send("setoption name MultiPV value 32");
     // The castling line of a depth-1 search, in the form the setting asks for.
-    auto sawLine = [&](const std::string& moves, const std::string& castling) {
-        d.send("position fen r3k3/8/8/8/8/8/8/4K2R w Kq - 0 1" + moves);
+    auto sawLine = [&](const std::string& moves, const std::string& castling,
+                       const std::string& fen = "r3k3/8/8/8/8/8/8/4K2R w Kq - 0 1") {
+        d.send("position fen " + fen + moves);
         d.send("go depth 1");
         std::vector<std::string> seen;
         if (bestMove(d, &seen).empty()) return false;
@@ -327,6 +328,10 @@ TEST(UciE2e, Chess960CastlingNotation) {
     // Chess960 start position with castling rights named by rook files.
     d.send("position fen bqnbrkrn/pppppppp/8/8/8/8/PPPPPPPP/BQNBRKRN w GEge - 0 1 moves h1g3");
     EXPECT_TRUE(fenStartsWith(d, "bqnbrkrn/pppppppp/8/8/8/6N1/PPPPPPPP/BQNBRKR1 b"));
+    // An inner rook named by its file castles, written and read as e1c1.
+    EXPECT_TRUE(sawLine("", "e1c1", "4k3/8/8/8/8/8/8/R1R1K3 w C - 0 1")) << d.transcript();
+    d.send("position fen 4k3/8/8/8/8/8/8/R1R1K3 w C - 0 1 moves e1c1");
+    EXPECT_TRUE(fenStartsWith(d, "4k3/8/8/8/8/8/8/R1KR4 b - -"));
     d.quit();
 }
 
