@@ -220,7 +220,7 @@ TEST_F(FenTest, CastlingFromText) {
   EXPECT_FALSE(engine->playMoveString("O-O"));  // f8 is attacked
   ASSERT_TRUE(engine->playMoveString("O-O-O"));
   EXPECT_EQ(engine->gameMoveCount, 2u);
-  // An inner rook named by its file (issue 11): e1c1 is the king onto it,
+  // An inner rook named by its file: e1c1 is the king onto it,
   // in both notations; the king on c1 is then only a king.
   for (int chess960 : {1, 0}) {
     engine->chess960 = u32(chess960);

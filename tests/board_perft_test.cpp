@@ -61,7 +61,7 @@ TEST_F(PerftTest, SuiteLinesAtTheirDeepestCheapDepth) {
   EXPECT_EQ(checkSuite(TARVOK_TEST_DATA "/chess960-sample.epd", 3000000), 24);
 }
 
-// Issue 11: an X-FEN file letter names its rook, an inner one too; K/Q/k/q
+// An X-FEN file letter names its rook, an inner one too; K/Q/k/q
 // the outermost. Counts from Debian's stockfish 15.1 with UCI_Chess960; the
 // written FEN names the same rooks and counts the same.
 TEST_F(PerftTest, InnerCastlingRooksNamedByFileLetters) {
