@@ -321,6 +321,38 @@ class StressLoop {
     }
     return done;
   }
+
+ protected:
+  // Ends the program with "quit" and starts it again.
+  bool restartProgram() {
+    Stress& self = static_cast<Stress&>(*this);
+    self.session_.send("quit");
+    if (self.session_.stop(REPLY_MS) == -1) {
+      ADD_FAILURE() << "no exit after quit\n" << self.session_.trail.text();
+      return false;
+    }
+    return self.startProgram();
+  }
+
+  // Reads until a line starting with prefix; fails on the protocol's move
+  // reply (Stress::STRAY) when nobody asked for it.
+  bool waitFor(const std::string& prefix) {
+    Stress& self = static_cast<Stress&>(*this);
+    const std::string stray = Stress::STRAY;
+    std::string line;
+    for (;;) {
+      if (!self.session_.read(line)) {
+        ADD_FAILURE() << "no \"" << prefix << "\" in time\n" << self.session_.trail.text();
+        return false;
+      }
+      if (line.compare(0, prefix.size(), prefix) == 0) return true;
+      if (line.compare(0, stray.size(), stray) == 0) {
+        ADD_FAILURE() << "\"" << stray << "\" nobody asked for\n" << self.session_.trail.text();
+        return false;
+      }
+      self.checkOtherLine(line);
+    }
+  }
 };
 
 class UciStress : public StressLoop<UciStress> {
@@ -331,7 +363,7 @@ class UciStress : public StressLoop<UciStress> {
   UciStress(const char* program, u64 seed) : rng_(seed), session_(program, prepareWorkDir(program)) {}
 
  private:
-// Starts the program in UCI.
+  // Starts the program in UCI.
   bool startProgram() {
     if (!session_.start()) {
       ADD_FAILURE() << "program did not start";
@@ -343,31 +375,9 @@ class UciStress : public StressLoop<UciStress> {
     return true;
   }
 
-// Ends the program with "quit" and starts it again.
-  bool restartProgram() {
-    session_.send("quit");
-    if (session_.stop(REPLY_MS) == -1) {
-      ADD_FAILURE() << "no exit after quit\n" << session_.trail.text();
-      return false;
-    }
-    return startProgram();
-  }
-
-  // Reads until a line starting with prefix; fails on a stray bestmove.
-  bool waitFor(const std::string& prefix) {
-    std::string line;
-    for (;;) {
-      if (!session_.read(line)) {
-        ADD_FAILURE() << "no \"" << prefix << "\" in time\n" << session_.trail.text();
-        return false;
-      }
-      if (line.compare(0, prefix.size(), prefix) == 0) return true;
-      if (line.compare(0, 8, "bestmove") == 0) {
-        ADD_FAILURE() << "bestmove nobody asked for\n" << session_.trail.text();
-        return false;
-      }
-    }
-  }
+// The reply that must not come unasked, and what else a read line is checked for.
+  static constexpr const char* STRAY = "bestmove";
+  void checkOtherLine(const std::string&) {}
 
   // isready / readyok, which also proves no bestmove is left over.
   bool sync() {
@@ -618,7 +628,7 @@ class XboardStress : public StressLoop<XboardStress> {
   }
 
  private:
-// Starts the program in xboard.
+  // Starts the program in xboard.
   bool startProgram() {
     if (!session_.start()) {
       ADD_FAILURE() << "program did not start";
@@ -629,32 +639,9 @@ class XboardStress : public StressLoop<XboardStress> {
     return waitFor("feature");
   }
 
-  // Ends the program with "quit" and starts it again.
-  bool restartProgram() {
-    session_.send("quit");
-    if (session_.stop(REPLY_MS) == -1) {
-      ADD_FAILURE() << "no exit after quit\n" << session_.trail.text();
-      return false;
-    }
-    return startProgram();
-  }
-
-  // Reads until a line starting with prefix; fails on a move nobody asked for.
-  bool waitFor(const std::string& prefix) {
-    std::string line;
-    for (;;) {
-      if (!session_.read(line)) {
-        ADD_FAILURE() << "no \"" << prefix << "\" in time\n" << session_.trail.text();
-        return false;
-      }
-      if (line.compare(0, prefix.size(), prefix) == 0) return true;
-      if (line.compare(0, 5, "move ") == 0) {
-        ADD_FAILURE() << "move nobody asked for\n" << session_.trail.text();
-        return false;
-      }
-      checkThinking(line);
-    }
-  }
+  // The reply that must not come unasked; other lines are thinking lines.
+  static constexpr const char* STRAY = "move ";
+  void checkOtherLine(const std::string& line) { checkThinking(line); }
 
   // A thinking line's moves must be legal from a position of the game: the
   // GUI's, or one it or a ponder search held a little earlier. Thinking
