@@ -343,3 +343,17 @@ u32 countLegalMoves(Board& b) {
   }
   return legal;
 }
+
+// Generated here and the own king safe after it.
+bool moveIsLegal(Board& b, Move m) {
+  if (!isPseudoLegal(b, m)) return false;
+  MoveSlot list[MAX_MOVES];
+  const u32 n = generateMoves(b, list, boardInCheck(b));
+  bool generated = false;
+  for (u32 i = 0; i < n && !generated; i++) generated = list[i].move == m;
+  if (!generated) return false;
+  makeMove(b, m);
+  const bool safe = !isSquareAttacked(b, b.kingSquare[b.opponent], b.side);
+  unmakeMove(b, m);
+  return safe;
+}

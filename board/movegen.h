@@ -26,3 +26,6 @@ u32 generateMoves(const Board& b, MoveSlot* list, bool inCheck);
 bool isPseudoLegal(const Board& b, Move m);
 // Number of legal moves of the side to move; leaves the board as it was.
 u32 countLegalMoves(Board& b);
+// True when m is a move the generators produce here and it leaves the own
+// king safe; leaves the board as it was.
+bool moveIsLegal(Board& b, Move m);

@@ -35,7 +35,7 @@ bool sanOnlyMarks(const char* text) {
 }
 
 // True when the move does not leave the mover's own king attacked.
-bool moveIsLegal(Board& board, Move move) {
+bool moveLeavesKingSafe(Board& board, Move move) {
     makeMove(board, move);
     bool legal = !isSquareAttacked(board, board.kingSquare[board.opponent], board.side);
     unmakeMove(board, move);
@@ -50,7 +50,7 @@ Move sanCastling(Board& board, const MoveSlot* list, u32 count, bool kingSide) {
     for (u32 i = 0; i < count; i++) {
         Move m = list[i].move;
         if (moveIsCastling(m) && moveFrom(m) == from && moveTo(m) == to)
-            return moveIsLegal(board, m) ? m : MOVE_NONE;
+            return moveLeavesKingSafe(board, m) ? m : MOVE_NONE;
     }
     return MOVE_NONE;
 }
@@ -115,7 +115,7 @@ Move sanToMove(Board& board, const char* san) {
         if (moveIsCastling(m) || movePiece(m) != piece || moveTo(m) != to) continue;
         if (fromRank >= 0 && squareRank(moveFrom(m)) != fromRank) continue;
         if (fromFile >= 0 && squareFile(moveFrom(m)) != fromFile) continue;
-        if (!moveIsLegal(board, m)) continue;
+        if (!moveLeavesKingSafe(board, m)) continue;
         if (moveIsEnPassant(m)) return m;
         const int from = moveFrom(m);
         const bool doubleStep = piece == PAWN && (from - to == 16 || to - from == 16);

@@ -7,11 +7,14 @@
 #include "app/perfttools.h"
 #include "board/fen.h"
 #include "board/movegen.h"
+#include "board/movetext.h"
 #include "board/types.h"
 #include "eval/eval.h"
 #include "protocol/linewriter.h"
 #include "protocol/uci.h"
 #include "search/engine.h"
+#include "search/root.h"
+#include "search/searchutil.h"
 
 // xboard commands, matched case-sensitively in this order, first match wins.
 //
@@ -79,7 +82,13 @@ bool lineMatchesMove(const char* line, u32 predicted, u32 chess960) {
     }
     char text[8];
     moveToCoordinate(predicted, chess960, text);
-    return strncmp(line, text, 4) == 0;
+    if (strncmp(line, text, 4) != 0) return false;
+    // A pawn reaching the last rank must also become the predicted piece:
+    // read the letter as the move parser does (only a five-character text
+    // names one, else a queen).
+    if (movePromotion(predicted) == 0) return true;
+    const char promotion = strnlen(line, 6) == 5 ? line[4] : 'q';
+    return promotion == text[4];
 }
 
 }  // namespace
@@ -177,18 +186,16 @@ void XboardOutput::searchDone(int stop) {
     context->ponderPending = 0;
     if (context->ponderMove == 0) return;
 
-    // 4. Hint and the ponder search on the predicted reply.
+    // 4. Hint and the ponder search on the predicted reply. The reply goes
+    //    on the board only when that search starts, so that lines which
+    //    waited for this move still run on the game's position.
     char hintText[8];
     moveToCoordinate(context->ponderMove, e->chess960, hintText);
     char hint[256];
     snprintf(hint, sizeof hint, "Hint: %s", hintText);
     puts(hint);
-    if (e->playMoveString(hintText)) {
-        p->ponderMovePlayed = 1;
-        context->ponderPending = 1;
-        e->pondering = e->ponderEnabled ? 1 : 0;
-        p->queueSearch(SearchPonder);
-    }
+    context->ponderPending = 1;
+    p->queueSearch(SearchPonder);
 }
 
 // ---------------------------------------------------------------- protocol
@@ -201,9 +208,11 @@ void XboardProtocol::attach() {
     attachOutput(output, this);
 }
 
-// Colour whose clock "time" sets: the engine's. While the predicted reply
-// stands on the board the engine is the side to move.
+// Colour whose clock "time" sets: the engine's. A running search has the
+// engine to move at its root (the board itself is somewhere in the tree);
+// while the predicted reply stands on the board the engine is to move too.
 int XboardProtocol::engineColour() const {
+    if (engine->searching) return rootBoard.side;
     return ponderMovePlayed ? engine->board.side : 1 - engine->board.side;
 }
 
@@ -212,9 +221,13 @@ int XboardProtocol::engineColour() const {
 // before the opponent's move, and also before a "go" with the engine to
 // move, so its colour is only known here.
 void XboardProtocol::setClocksForSideToMove() {
-    int side = engine->board.side;
-    if (engineTime >= 0) engine->clock[side] = (float)engineTime;
-    if (opponentTime >= 0) engine->clock[1 - side] = (float)opponentTime;
+    setClocks(engine->board.side);
+}
+
+// The last "time" on the engine's clock, the last "otim" on the other.
+void XboardProtocol::setClocks(int engineSide) {
+    if (engineTime >= 0) engine->clock[engineSide] = (float)engineTime;
+    if (opponentTime >= 0) engine->clock[1 - engineSide] = (float)opponentTime;
 }
 
 // An analysis is given up and analyses again after the waiting lines; a
@@ -244,7 +257,10 @@ bool XboardProtocol::runQueuedSearch() {
         e->pondering = 0;
     } else if (queuedKind == SearchThink) {
         e->pondering = 0;
+    } else if (!playPredictedReply()) {
+        return true;
     }
+    rootBoard = e->board;
     doneCalled = 0;
     e->stopRequest = StopNone;
     e->searching = 1;
@@ -258,6 +274,29 @@ bool XboardProtocol::runQueuedSearch() {
         e->pondering = 0;
     }
     return true;
+}
+
+// Puts the predicted reply on the board for the ponder search that is due;
+// false when pondering was given up meanwhile or the reply is not legal.
+bool XboardProtocol::playPredictedReply() {
+    Engine* e = engine;
+    char text[8];
+    if (context->ponderOption && context->ponderPending && context->ponderMove) {
+        moveToCoordinate(context->ponderMove, e->chess960, text);
+        if (e->playMoveString(text)) {
+            ponderMovePlayed = 1;
+            e->pondering = e->ponderEnabled ? 1 : 0;
+            return true;
+        }
+    }
+    context->ponderPending = 0;
+    return false;
+}
+
+// True when the move line is legal in the running search's root position.
+bool XboardProtocol::moveIsLegalAtRoot(const char* line) {
+    const int length = (int)strnlen(line, 64);
+    return moveIsLegal(rootBoard, moveFromText(rootBoard, line, length, engine->chess960 != 0));
 }
 
 // Gives up a ponder search that is due or whose result waits, restoring
@@ -293,10 +332,12 @@ bool XboardProtocol::handleDuringSearch(const char* line) {
     // 1. Classify the line.
     LineClass kind = ClassIgnore;
     bool move = isXboardMove(line);
-    if (move)
-        kind = (ponderMovePlayed && context->ponderOption && context->ponderPending && context->ponderMove)
-                   ? ClassNow
-                   : ClassStopAndWait;
+    if (move && ponderMovePlayed && context->ponderOption && context->ponderPending && context->ponderMove)
+        kind = ClassNow;
+    else if (move && !ponderMovePlayed && e->stopRequest != StopAbort && !moveIsLegalAtRoot(line))
+        kind = ClassIgnore;  // the engine's move or the analysis goes on
+    else if (move)
+        kind = ClassStopAndWait;
     else if (lineStartsWith(line, "time ") || lineStartsWith(line, "otim ") || strcmp(line, ".") == 0 ||
              strcmp(line, "random") == 0 || strcmp(line, "setboard") == 0 || strcmp(line, "?") == 0 ||
              strcmp(line, "#") == 0 || strcmp(line, "computer") == 0 || strcmp(line, "easy") == 0 ||
@@ -349,10 +390,16 @@ bool XboardProtocol::handleDuringSearch(const char* line) {
 void XboardProtocol::opponentMoveDuringPonder(const char* line) {
     Engine* e = engine;
     if (lineMatchesMove(line, context->ponderMove, e->chess960)) {
-        // Hit: the ponder search goes on as the engine's own search.
+        // Hit: the ponder search goes on as the engine's own search, timed
+        // from now as a fresh search for this move would be. The time spent
+        // pondering was the opponent's.
         context->ponderPending = 0;
         ponderMovePlayed = 0;
         e->pondering = 0;
+        e->movesToGo = context->movesLeft;
+        setClocks(rootBoard.side);
+        e->timeBudget = searchTimeBudget(*e, rootBoard.side);
+        e->budgetOffset = elapsedSince(e->startTime);
         e->pollCounter = e->pollInterval;
         if (e->stopRequest == StopNone) e->pollSearch();
         return;
@@ -393,6 +440,7 @@ void XboardProtocol::opponentMove(const char* line) {
     if (!e->playMoveString(line)) return;
     e->pondering = 0;
     if (countLegalMoves(e->board) == 0 || force) return;
+    e->movesToGo = context->movesLeft;
     setClocksForSideToMove();
     queueSearch(SearchThink);
 }
@@ -581,7 +629,8 @@ bool XboardProtocol::dispatch(const char* line) {
     }
     if (strcmp(line, "setboard") == 0) return true;
     if (strcmp(line, "?") == 0) {
-        if (e->searching) e->stopRequest = e->pondering ? StopPonder : StopNow;
+        // Analysis has no move to make now: it goes on.
+        if (e->searching && !analyzing) e->stopRequest = e->pondering ? StopPonder : StopNow;
         return true;
     }
     if (strcmp(line, "#") == 0) return true;

@@ -44,6 +44,7 @@ public:
     u32 searchQueued = 0;     // a search is due once the current line is done
     u32 queuedKind = SearchThink;
     u32 doneCalled = 0;       // the last search reported its end
+    Board rootBoard = {};     // the position the running search started from
     // The last "time" and "otim" values in milliseconds; -1 until received.
     long long engineTime = -1;
     long long opponentTime = -1;
@@ -59,6 +60,8 @@ public:
 
     // Puts the last "time"/"otim" values on the side to move's clocks.
     void setClocksForSideToMove();
+    // Puts them on engineSide's clock and on the other.
+    void setClocks(int engineSide);
 
 private:
     bool dispatch(const char* line) override;
@@ -68,6 +71,8 @@ private:
     void opponentMove(const char* line);
     void opponentMoveDuringPonder(const char* line);
     void dropPonder();
+    bool playPredictedReply();
+    bool moveIsLegalAtRoot(const char* line);
     void afterPositionChange();
     void initialise();
     void newGameReset();

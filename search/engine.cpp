@@ -57,6 +57,7 @@ void Engine::newGame() {
   nodeLimit = 2000000;
   moveTime = 5000000;
   startTime = {0, 0};
+  budgetOffset = 0;
   gamePly = 0;
   gameMoveCount = 0;
   // 4. Empty transposition table.
@@ -102,26 +103,11 @@ bool Engine::getFEN(char* out, size_t size) {
 
 namespace {
 
-// True when the move is one the generators produce here, so text never
-// plays a move of an impossible shape.
-bool moveIsGenerated(const Board& b, Move m) {
-  MoveSlot list[MAX_MOVES];
-  const u32 n = generateMoves(b, list, boardInCheck(b));
-  for (u32 i = 0; i < n; i++)
-    if (list[i].move == m) return true;
-  return false;
-}
-
 // Plays a move built from text if it is legal and records it.
 bool playBuiltMove(Engine& e, Move m) {
-  Board& b = e.board;
-  if (!isPseudoLegal(b, m) || !moveIsGenerated(b, m)) return false;
   engineMakeRoom(e);
-  makeMove(b, m);
-  if (isSquareAttacked(b, b.kingSquare[b.opponent], b.side)) {
-    unmakeMove(b, m);
-    return false;
-  }
+  if (!moveIsLegal(e.board, m)) return false;
+  makeMove(e.board, m);
   engineRecordMove(e, m, e.gameMoveCount);
   return true;
 }

@@ -72,6 +72,9 @@ class Engine {
   i32 iterationLimit = 127;
   u32 timeBudget = 20;
   WallTime startTime = {0, 0};
+  // Microseconds after startTime at which timeBudget starts to count: 0,
+  // or the time a ponder search ran before it became the engine's own.
+  double budgetOffset = 0;
   u32 pollInterval = 30000;
   u32 pollCounter = 0;
   u32 hashSizeMB = 32;

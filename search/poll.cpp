@@ -34,7 +34,7 @@ bool Engine::pollSearch() {
         break;
       default:
         if (!due) return true;
-        double elapsed = elapsedSince(startTime);
+        double elapsed = elapsedSince(startTime) - budgetOffset;
         if ((elapsed > 0 ? u64(elapsed) : 0) >= timeBudget) {
           stopRequest = StopNow;
           return false;

@@ -178,10 +178,12 @@ i32 rootPass(Engine& e, int d, i32 alpha, i32 beta, int lines, bool rootInCheck)
 }  // namespace
 
 // Microseconds the next search may use.
-u32 searchTimeBudget(const Engine& e) {
+u32 searchTimeBudget(const Engine& e) { return searchTimeBudget(e, e.board.side); }
+
+// Microseconds a search for side may use.
+u32 searchTimeBudget(const Engine& e, int side) {
   switch (e.limitMode) {
     case LimitClock: {
-      const int side = e.board.side;
       const float f = e.clock[side];
       float b;
       if (e.movesToGo == 0)
@@ -336,7 +338,8 @@ static Move iterate(Engine& e, int iterationMax, int lines, bool rootInCheck) {
     // 2. Clock rules: a forced move, time used, or a mate found.
     if (e.limitMode == LimitClock && !e.pondering && e.stopRequest == StopNone) {
       i32 last = e.rootLines[0].score;
-      if (e.rootState == 1 || e.rootState == 2 || (d >= 2 && elapsed > 0.6 * double(e.timeBudget)) ||
+      const double used = elapsed - e.budgetOffset;
+      if (e.rootState == 1 || e.rootState == 2 || (d >= 2 && used > 0.6 * double(e.timeBudget)) ||
           (d >= 6 && (last > MATE_IN_MAX || last < -MATE_IN_MAX)))
         e.stopRequest = StopNow;
     }
@@ -441,6 +444,7 @@ int Engine::searchRoot() {
   stopRequest = StopNone;
   int iterationMax = iterationLimit;
   timeBudget = searchTimeBudget(*this);
+  budgetOffset = 0;
   if (limitMode == LimitDepth) iterationMax = maxDepth;
   verboseInfo = 0;
   searchCount++;

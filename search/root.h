@@ -8,3 +8,6 @@ class Engine;
 // Microseconds the next search may use, from the engine's limit fields,
 // clocks and number of searches so far in this game.
 u32 searchTimeBudget(const Engine& engine);
+// The same for a search whose root has side to move (the board may be deep
+// inside a running search).
+u32 searchTimeBudget(const Engine& engine, int side);
