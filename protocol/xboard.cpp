@@ -20,7 +20,9 @@
 //
 //  command           match   effect                                          during a search
 //  move (e2e4, O-O)  4 chars opponent move; reply search unless force         ponder: hit or miss; else
-//                                                                             stops, then played
+//                                                                             stops, then played; one
+//                                                                             illegal at the search's
+//                                                                             root is ignored
 //  "time "/"otim "   prefix  engine's / opponent's clock (centiseconds)       at once
 //  "."               whole   nothing                                          at once
 //  "go"              whole   engine plays the side to move                    ponder: stops it, then go
@@ -34,7 +36,7 @@
 //  "analyze"         whole   analyse until "exit"                             ponder: stops it, then analyze
 //  "exit"            whole   leaves analyze mode                              stops, then exit
 //  "setboard"        whole   nothing                                          at once
-//  "?"               whole   move now                                         at once
+//  "?"               whole   move now                                         at once; analysis goes on
 //  "#"               whole   nothing                                          at once
 //  "new"             whole   new game                                         stops, then new
 //  "computer"        whole   nothing                                          at once

@@ -5,6 +5,10 @@
 #include "search/engine.h"
 #include "search/searchutil.h"
 
+// Lines read at most in one poll, so that a flood of input cannot hold up
+// the search for ever.
+static constexpr int MAX_LINES_PER_POLL = 16;
+
 // True when standard input has data to read (a zero time-out select).
 static bool inputWaiting() {
   fd_set readSet;
@@ -44,8 +48,11 @@ bool Engine::pollSearch() {
   }
   if (!due) return true;
 
-  // 3. A waiting line may stop the search, end pondering or change limits.
-  if (!inputWaiting()) return true;
-  currentOutput->pollInput();
+  // 3. Waiting lines may stop the search, end pondering or change limits.
+  //    Every line already there is taken now: xboard sends "time" and
+  //    "otim" just before the opponent's move, and with one line a poll the
+  //    move would wait two more polls, on the engine's clock.
+  for (int lines = 0; lines < MAX_LINES_PER_POLL && stopRequest == StopNone && inputWaiting(); lines++)
+    currentOutput->pollInput();
   return stopRequest == StopNone;
 }

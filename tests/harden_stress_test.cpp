@@ -5,7 +5,9 @@
 // ponder hits and misses, readiness checks, new games and option changes,
 // and checks every reply: each search request gets exactly one best move,
 // every move the program writes (and every move of its principal lines) is
-// legal in the position the GUI holds, and nothing hangs.
+// legal in the position the GUI holds, and nothing hangs. Now and then an
+// xboard game is pondered under uneven clocks, where every reply must also
+// fit the engine's own clock as the GUI keeps it.
 //
 // Each test runs for TARVOK_STRESS_SECONDS (default 20) seconds; set it
 // higher for a long run by hand. TARVOK_STRESS_SEED fixes the random seed
@@ -308,9 +310,9 @@ class StressLoop {
   int run(int seconds) {
     Stress& self = static_cast<Stress&>(*this);
     if (!self.startProgram()) return -1;
-    const long long end = stressNowMs() + seconds * 1000LL;
+    end_ = stressNowMs() + seconds * 1000LL;
     int done = 0;
-    while (stressNowMs() < end && !::testing::Test::HasFailure()) {
+    while (stressNowMs() < end_ && !::testing::Test::HasFailure()) {
       self.oneSequence();
       done++;
       if (done % 250 == 0 && !self.restartProgram()) break;
@@ -323,6 +325,9 @@ class StressLoop {
   }
 
  protected:
+  // When the run is over; a long sequence stops early past it.
+  long long end_ = 0;
+
   // Ends the program with "quit" and starts it again.
   bool restartProgram() {
     Stress& self = static_cast<Stress&>(*this);
@@ -650,6 +655,7 @@ class XboardStress : public StressLoop<XboardStress> {
   void checkThinking(const std::string& line) {
     if (line.compare(0, 6, "Hint: ") == 0) {
       // The hint follows the engine's move; the GUI may have answered already.
+      hint_ = line.substr(6);
       checker_.setup(afterEngineMove_, game_chess960_);
       if (checker_.play(line.substr(6))) game_.rememberFen(checker_.fen());
       return;
@@ -717,8 +723,24 @@ class XboardStress : public StressLoop<XboardStress> {
     session_.send("otim " + std::to_string(rng_.range(5, 40)));
   }
 
+  // Plays random legal moves in force mode, now and then taking one back.
+  void forcedMoves(int plies) {
+    for (int i = 0; i < plies; i++) {
+      const std::vector<std::string> legal = game_.legalMoves();
+      if (legal.empty()) break;
+      const std::string m = legal[size_t(rng_.range(0, int(legal.size()) - 1))];
+      game_.play(m);
+      session_.send(m);
+      if (rng_.chance(5) && game_.undo()) session_.send("undo");
+    }
+  }
+
   // A new game, a random opening in force mode, then a few moves of play.
   void oneSequence() {
+    if (rng_.chance(2)) {
+      ponderGame();
+      return;
+    }
     clocks_ = false;
     session_.send("new");
     const bool chess960 = rng_.chance(15);
@@ -738,15 +760,7 @@ class XboardStress : public StressLoop<XboardStress> {
     session_.send(rng_.chance(70) ? "post" : "nopost");
     setLimits();
     session_.send("force");
-    const int plies = rng_.range(0, 40);
-    for (int i = 0; i < plies; i++) {
-      const std::vector<std::string> legal = game_.legalMoves();
-      if (legal.empty()) break;
-      const std::string m = legal[size_t(rng_.range(0, int(legal.size()) - 1))];
-      game_.play(m);
-      session_.send(m);
-      if (rng_.chance(5) && game_.undo()) session_.send("undo");
-    }
+    forcedMoves(rng_.range(0, 40));
     if (rng_.chance(15) && !chess960) {
       // The same position again, set from its FEN.
       const std::string fen = game_.fen();
@@ -781,6 +795,75 @@ class XboardStress : public StressLoop<XboardStress> {
     sync();
   }
 
+  // A pondering game under a short time control with one clock far shorter
+  // than the other. The GUI keeps both clocks, sends them before each of its
+  // moves and answers at once, mostly with the hint (a ponder hit). Every
+  // reply must fit the engine's own clock: a hit continues a search begun
+  // before the clocks were sent, so a budget taken from a stale clock or
+  // from the opponent's shows up here as a flag.
+  void ponderGame() {
+    session_.send("new");
+    game_chess960_ = false;
+    game_.setup(START_FEN, false);
+    session_.send("hard");
+    session_.send(rng_.chance(70) ? "post" : "nopost");
+    const bool forty = rng_.chance(50);
+    const long long baseMs = forty ? 5000 : 3000;
+    const size_t period = forty ? 40 : 0;
+    session_.send(forty ? "level 40 0:05 0" : "level 0 0:03 0");
+    const bool engineShort = rng_.chance(75);
+    long long engineMs = engineShort ? rng_.range(2000, 4000) : rng_.range(20000, 40000);
+    long long opponentMs = engineShort ? rng_.range(20000, 40000) : rng_.range(2000, 4000);
+    session_.send("force");
+    forcedMoves(rng_.range(0, 9));
+    if (!sync() || game_.legalMoves().empty()) return;
+
+    // Wall time off the clock of the side that just moved, and the base
+    // back on it when that side completed a period of moves.
+    auto spend = [&](long long& clock, long long used) {
+      clock -= used;
+      if (period != 0 && (game_.moves().size() + 1) / 2 % period == 0) clock += baseMs;
+    };
+    // Sends the clocks, then `command`; the engine's reply must fit its clock.
+    auto engineReply = [&](const std::string& command, const char* kind) {
+      session_.send("time " + std::to_string(engineMs / 10));
+      session_.send("otim " + std::to_string(opponentMs / 10));
+      const long long sent = stressNowMs();
+      session_.send(command);
+      hint_.clear();
+      if (!engineMove()) return false;
+      const long long used = stressNowMs() - sent;
+      if (used >= engineMs || used > engineMs / 2 + 150) {
+        ADD_FAILURE() << "reply after " << kind << " took " << used << " ms of the engine's " << engineMs
+                      << " ms (opponent " << opponentMs << " ms)\n"
+                      << session_.trail.text();
+        return false;
+      }
+      spend(engineMs, used);
+      return true;
+    };
+
+    if (!engineReply("go", "go")) return;
+    const int rounds = engineShort ? rng_.range(3, 7) : rng_.range(1, 2);
+    for (int i = 0; i < rounds && stressNowMs() < end_; i++) {
+      // The hint is written right after the move, so it comes before the pong.
+      const long long moved = stressNowMs();
+      if (!sync()) return;
+      const std::vector<std::string> legal = game_.legalMoves();
+      if (legal.empty()) break;
+      const bool hit = !hint_.empty() && rng_.chance(80) && game_.isLegal(hint_);
+      std::string reply = hit ? hint_ : "";
+      while (reply.empty() || (!hit && reply == hint_ && legal.size() > 1))
+        reply = legal[size_t(rng_.range(0, int(legal.size()) - 1))];
+      game_.play(reply);
+      spend(opponentMs, stressNowMs() - moved);
+      if (game_.legalMoves().empty()) break;
+      if (!engineReply(reply, hit ? "a ponder hit" : "a ponder miss")) return;
+    }
+    session_.send(rng_.chance(50) ? "result 1/2-1/2 {stress}" : "new");
+    sync();
+  }
+
   // Analyze mode: moves and take-backs, then "exit"; no move is written.
   void analyse() {
     session_.send("post");
@@ -808,6 +891,7 @@ class XboardStress : public StressLoop<XboardStress> {
   GuiGame checker_;
   bool game_chess960_ = false;
   std::string afterEngineMove_;
+  std::string hint_;  // the last "Hint:" move
   bool clocks_ = false;
   int pings_ = 0;
 };

@@ -13,6 +13,14 @@ using namespace e2e;
 
 long long nowMs() { return E2eDriver::nowMs(); }
 
+// Clocks of a few seconds keep these games short; instrumented code needs
+// longer ones for the same number of nodes per move.
+#ifdef __SANITIZE_ADDRESS__
+const long long CLOCK_SCALE = 4;
+#else
+const long long CLOCK_SCALE = 1;
+#endif
+
 // Starts the program in xboard with a new game.
 void startXboard(E2eDriver& d) {
     ASSERT_TRUE(d.start(TARVOK_BIN_POPCNT));
@@ -31,14 +39,19 @@ public:
         engine_.newGame();
     }
 
-    // Plays opening moves in force mode; they count against the period.
-    void force(std::initializer_list<const char*> moves) {
-        d_.send("force");
-        for (const char* m : moves) {
-            ASSERT_TRUE(engine_.playMoveString(m)) << m;
-            d_.send(m);
-        }
-        ownMoves_ = (int)moves.size() / 2;  // of the side to move next
+    // "hard" or "easy": with pondering on, a hint follows each move.
+    void ponder(bool on) {
+        pondering_ = on;
+        d_.send(on ? "hard" : "easy");
+    }
+
+    // A new time control from here on (the engine is told separately).
+    void restartClocks(int periodMoves, long long baseMs, long long engineMs, long long opponentMs) {
+        periodMoves_ = periodMoves;
+        baseMs_ = baseMs;
+        engineMs_ = engineMs;
+        opponentMs_ = opponentMs;
+        ownMoves_ = 0;
     }
 
     // "time", "otim" and "go" with the engine to move.
@@ -71,7 +84,7 @@ public:
         if (periodMoves_ && ownMoves_ % periodMoves_ == 0) engineMs_ += baseMs_;
         EXPECT_TRUE(engine_.playMoveString(line.c_str() + 5)) << line;
         hint_.clear();
-        if (d_.waitFor("Hint: ", 2000, nullptr, &line)) hint_ = line.substr(6);
+        if (pondering_ && d_.waitFor("Hint: ", 2000, nullptr, &line)) hint_ = line.substr(6);
         return true;
     }
 
@@ -120,6 +133,7 @@ private:
     long long spentSum_ = 0;
     long long budgetSum_ = 0;
     std::string hint_;
+    bool pondering_ = true;
 };
 
 }  // namespace
@@ -137,8 +151,8 @@ TEST(XboardPonder, HitsAreTimedFromTheEnginesOwnClock) {
         SCOPED_TRACE("engine " + std::to_string(c.engineMs) + " ms, opponent " + std::to_string(c.opponentMs));
         E2eDriver d;
         startXboard(d);
-        d.sendAll({"hard", "nopost", "level 0 0:30 0"});
-        ClockedGame game(d, 0, 0, c.engineMs, c.opponentMs);
+        d.sendAll({"hard", "nopost", "level 0 1 0"});
+        ClockedGame game(d, 0, 0, c.engineMs * CLOCK_SCALE, c.opponentMs * CLOCK_SCALE);
         game.go();
         // Sudden death gives each move about a fortieth of the clock, twice
         // that at the start of a game.
@@ -152,19 +166,46 @@ TEST(XboardPonder, HitsAreTimedFromTheEnginesOwnClock) {
     }
 }
 
+// A GUI writes the clocks and the move together. Each line once waited for
+// a poll of its own, so the move reached the ponder search late and the
+// reply's own time began only then, while the GUI's clock already ran.
+TEST(XboardPonder, LinesSentTogetherReachTheSearchTogether) {
+    E2eDriver d;
+    startXboard(d);
+    d.sendAll({"hard", "nopost", "st 1", "e2e4"});
+    std::string hint;
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
+    ASSERT_TRUE(d.waitFor("Hint: ", LONG_WAIT, nullptr, &hint)) << d.transcript();
+    d.drain(100);
+    std::string burst;
+    for (int i = 0; i < 120; i++) burst += "otim " + std::to_string(3000 - i) + "\n";
+    burst += "time 3000\n" + hint.substr(6) + "\n";
+    const long long start = nowMs();
+    d.sendRaw(burst);
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
+    EXPECT_LT(nowMs() - start, 1000 + SLACK_MS) << "\"st 1\" overrun after a hit";
+    EXPECT_EQ(d.quit(), 0);
+}
+
 // Repeating periods: a miss on the last move of a period, hits after it.
 // A hit once kept the moves-to-go of the search it grew from (1 after a
 // period's last move) and spent half the clock on every later move.
 TEST(XboardPonder, PeriodsAfterAMissAreTimedAfresh) {
     E2eDriver d;
     startXboard(d);
-    d.sendAll({"hard", "nopost", "level 10 0:03 0"});
-    ClockedGame game(d, 10, 3000, 3000, 3000);
-    // Seven moves each: three of the period are left when the engine starts.
-    game.force({"e2e4", "e7e5", "g1f3", "b8c6", "f1c4", "f8c5", "c2c3", "g8f6", "d2d3", "d7d6", "e1g1", "e8g8",
-                "b1d2", "a7a6"});
+    // The first ten searches of a game take a larger share of the clock;
+    // they run at a fixed depth here, so that the periods see the usual one.
+    ClockedGame game(d, 0, 0, LONG_WAIT, LONG_WAIT);
+    game.ponder(false);
+    d.sendAll({"nopost", "sd 2"});
     game.go();
-    for (int i = 0; i < 9; i++) {
+    for (int i = 0; i < 10; i++) ASSERT_TRUE(game.engineMoves(1.0) && (i == 9 || game.reply(false)));
+    const long long baseMs = 3000 * CLOCK_SCALE;
+    game.ponder(true);
+    d.send("level 10 0:" + std::to_string(baseMs / 1000) + " 0");
+    game.restartClocks(10, baseMs, baseMs, baseMs);
+    ASSERT_TRUE(game.reply(false));
+    for (int i = 0; i < 14; i++) {
         const int left = game.movesLeft();
         ASSERT_TRUE(game.engineMoves(2.0 / left)) << left << " moves left in the period";
         if (!game.reply(game.movesLeft() != 1)) break;
