@@ -328,6 +328,14 @@ bool isPseudoLegal(const Board& b, Move m) {
   return true;
 }
 
+// Makes m, looks at the mover's king, unmakes m.
+bool moveLeavesKingSafe(Board& b, Move m) {
+  makeMove(b, m);
+  const bool safe = !isSquareAttacked(b, b.kingSquare[b.opponent], b.side);
+  unmakeMove(b, m);
+  return safe;
+}
+
 // Generates, plays and tests every move.
 u32 countLegalMoves(Board& b) {
   MoveSlot list[MAX_MOVES];
@@ -335,12 +343,7 @@ u32 countLegalMoves(Board& b) {
   const bool inCheck = boardInCheck(b);
   const u32 n = generateMoves(b, list, inCheck);
   u32 legal = 0;
-  for (u32 i = 0; i < n; i++) {
-    const Move m = list[i].move;
-    makeMove(b, m);
-    if (!isSquareAttacked(b, b.kingSquare[b.opponent], b.side)) legal++;
-    unmakeMove(b, m);
-  }
+  for (u32 i = 0; i < n; i++) legal += moveLeavesKingSafe(b, list[i].move);
   return legal;
 }
 
@@ -351,9 +354,5 @@ bool moveIsLegal(Board& b, Move m) {
   const u32 n = generateMoves(b, list, boardInCheck(b));
   bool generated = false;
   for (u32 i = 0; i < n && !generated; i++) generated = list[i].move == m;
-  if (!generated) return false;
-  makeMove(b, m);
-  const bool safe = !isSquareAttacked(b, b.kingSquare[b.opponent], b.side);
-  unmakeMove(b, m);
-  return safe;
+  return generated && moveLeavesKingSafe(b, m);
 }

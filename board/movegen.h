@@ -24,6 +24,9 @@ u32 generateMoves(const Board& b, MoveSlot* list, bool inCheck);
 // True when the move can be played here by the generators' rules,
 // without regard to the own king.
 bool isPseudoLegal(const Board& b, Move m);
+// True when the mover's king is not attacked after m; leaves the board as
+// it was.
+bool moveLeavesKingSafe(Board& b, Move m);
 // Number of legal moves of the side to move; leaves the board as it was.
 u32 countLegalMoves(Board& b);
 // True when m is a move the generators produce here and it leaves the own

@@ -34,14 +34,6 @@ bool sanOnlyMarks(const char* text) {
     return true;
 }
 
-// True when the move does not leave the mover's own king attacked.
-bool moveLeavesKingSafe(Board& board, Move move) {
-    makeMove(board, move);
-    bool legal = !isSquareAttacked(board, board.kingSquare[board.opponent], board.side);
-    unmakeMove(board, move);
-    return legal;
-}
-
 // Returns the generated castling move of the side to move onto the rook of
 // the standard corner (king side or queen side), or MOVE_NONE.
 Move sanCastling(Board& board, const MoveSlot* list, u32 count, bool kingSide) {

@@ -159,12 +159,7 @@ void XboardOutput::searchDone(int stop) {
             p->missPending = 0;
             context->ponderPending = 0;
             e->pondering = 0;
-            if (!e->playMoveString(p->lastMove)) return;
-            if (!p->force && countLegalMoves(e->board) > 0) {
-                e->movesToGo = context->movesLeft;
-                p->setClocksForSideToMove();
-                p->queueSearch(SearchThink);
-            }
+            if (e->playMoveString(p->lastMove)) p->queueReply();
             return;
         }
         if (!context->ponderOption) context->ponderPending = 0;
@@ -224,6 +219,17 @@ int XboardProtocol::engineColour() const {
 // move, so its colour is only known here.
 void XboardProtocol::setClocksForSideToMove() {
     setClocks(engine->board.side);
+}
+
+// Asks for the engine's reply to the opponent's move just played, timed as
+// any reply is: its own clock and the moves left in the period. Nothing in
+// force mode or when the game is over.
+void XboardProtocol::queueReply() {
+    if (force || countLegalMoves(engine->board) == 0) return;
+    engine->pondering = 0;
+    engine->movesToGo = context->movesLeft;
+    setClocksForSideToMove();
+    queueSearch(SearchThink);
 }
 
 // The last "time" on the engine's clock, the last "otim" on the other.
@@ -428,11 +434,7 @@ void XboardProtocol::opponentMove(const char* line) {
             return;
         }
         searchQueued = 0;
-        if (countLegalMoves(e->board) == 0 || force) return;
-        e->pondering = 0;
-        e->movesToGo = context->movesLeft;
-        setClocksForSideToMove();
-        queueSearch(SearchThink);
+        queueReply();
         return;
     }
     // The ponder search has ended by itself (its move was taken back): play
@@ -441,10 +443,7 @@ void XboardProtocol::opponentMove(const char* line) {
     context->ponderMove = 0;
     if (!e->playMoveString(line)) return;
     e->pondering = 0;
-    if (countLegalMoves(e->board) == 0 || force) return;
-    e->movesToGo = context->movesLeft;
-    setClocksForSideToMove();
-    queueSearch(SearchThink);
+    queueReply();
 }
 
 // Reads "level <moves> <base> <increment>".

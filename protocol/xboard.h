@@ -62,6 +62,8 @@ public:
     void setClocksForSideToMove();
     // Puts them on engineSide's clock and on the other.
     void setClocks(int engineSide);
+    // Asks for the engine's reply to the opponent's move just played.
+    void queueReply();
 
 private:
     bool dispatch(const char* line) override;

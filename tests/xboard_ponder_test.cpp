@@ -1,8 +1,6 @@
 // xboard games with pondering on, driven through pipes as xboard drives
 // them: the GUI keeps both clocks, sends them before each reply and answers
 // at once, mostly with the engine's own hint (a ponder hit).
-#include <set>
-
 #include "e2e_driver.h"
 #include "protocol/uci.h"
 #include "test_support.h"
@@ -34,9 +32,10 @@ class ClockedGame {
 public:
     // periodMoves 0 is sudden death; baseMs is the time of each period.
     ClockedGame(E2eDriver& d, int periodMoves, long long baseMs, long long engineMs, long long opponentMs)
-        : d_(d), periodMoves_(periodMoves), baseMs_(baseMs), engineMs_(engineMs), opponentMs_(opponentMs) {
+        : d_(d) {
         engine_.init(1);
         engine_.newGame();
+        restartClocks(periodMoves, baseMs, engineMs, opponentMs);
     }
 
     // "hard" or "easy": with pondering on, a hint follows each move.
@@ -76,7 +75,7 @@ public:
                                   << engineMs_ << " ms on its clock\n"
                                   << d_.transcript();
         engineMs_ -= spent;
-        budgetSum_ += engineMs_ + spent;
+        clockSum_ += engineMs_ + spent;
         spentSum_ += spent;
         if (engineMs_ <= 0) return false;
         engineMoves_ += 1;
@@ -112,7 +111,7 @@ public:
     int movesLeft() const { return periodMoves_ - ownMoves_ % periodMoves_; }
 
     long long spentSum() const { return spentSum_; }
-    long long clockSum() const { return budgetSum_; }
+    long long clockSum() const { return clockSum_; }
 
 private:
     // Both clocks in centiseconds, just before the engine's turn.
@@ -123,15 +122,15 @@ private:
 
     E2eDriver& d_;
     Engine engine_;
-    int periodMoves_;
-    long long baseMs_;
-    long long engineMs_;
-    long long opponentMs_;
+    int periodMoves_ = 0;
+    long long baseMs_ = 0;
+    long long engineMs_ = 0;
+    long long opponentMs_ = 0;
     int ownMoves_ = 0;  // moves of the engine's colour in this game
     int engineMoves_ = 0;
     long long sent_ = 0;
     long long spentSum_ = 0;
-    long long budgetSum_ = 0;
+    long long clockSum_ = 0;
     std::string hint_;
     bool pondering_ = true;
 };
