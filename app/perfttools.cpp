@@ -237,9 +237,13 @@ bool perftSuite(PerftContext* pc, const char* fileName, int depth) {
       if ((unsigned char)line[i] < 32 || (unsigned char)line[i] > 127) line[i] = ' ';
     // 3. Depth fields.
     const int fieldCount = collectDepthFields(line, fields);
-    // 4. Position, 5. count.
+    // 4. Position, 5. count. A refused FEN fails its line: counting the
+    //    position the line before left could pass a line that is no position.
     hashClear();
-    engine->setFEN(line);
+    if (!engine->setFEN(line)) {
+      total++;
+      continue;
+    }
     if (!allocateMoveBuffer(pc)) break;
     pc->nodes = 0;
     perftCount(pc, depth);

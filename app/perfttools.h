@@ -10,8 +10,8 @@ void perft(MainContext* ctx, int depth);
 void perftd(MainContext* ctx, int depth);
 // Counts per legal root move and prints one line each, then the total.
 void divide(MainContext* ctx, int depth);
-// Runs a perft suite file at a depth and prints the score; false if the file
-// does not open.
+// Runs a perft suite file at a depth and prints the score; a line whose FEN
+// is refused fails. False if the file does not open.
 bool perftSuite(PerftContext* ctx, const char* fileName, int depth);
 // Sets up the engine, runs the suite and releases the tables; false when the
 // file could not be read.

@@ -1,5 +1,6 @@
 // The perft switches of both programs, driven through pipes with a time-out.
 #include "e2e_driver.h"
+#include "test_support.h"
 
 namespace {
 
@@ -79,6 +80,17 @@ TEST(ToolsE2E, PerftSuites) {
   EXPECT_EQ(r.out, "score = 24 / 24\n");
   r = run(programs[0], {"-perftsuite", TARVOK_TEST_DATA "/perftsuite.epd"});
   EXPECT_EQ(r.out, "score = 126 / 128\n");
+  // A line whose FEN is refused fails, whatever the position before it would
+  // count; the line after it is counted on its own position.
+  ScratchDir scratch;
+  r = run(programs[1], {"-perftsuite", scratch.write("nofen.epd", "this is no fen ;D1 20\n")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "score = 0 / 1\n");
+  const std::string start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+  r = run(programs[1], {"-perftsuite", scratch.write("mixed.epd", start + " ;D1 20\nnot a position at all ;D1 20\n" +
+                                                                      kiwipete + " ;D1 48\n")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "score = 2 / 3\n");
 }
 
 TEST(ToolsE2E, Help) {
