@@ -10,7 +10,7 @@
 
 // Evaluates every accepted line; rejected lines are counted silently.
 bool evalSuite(Engine& engine, const char* fileName) {
-  FILE* file = fopen(fileName, "r");
+  FILE* file = openToolFile(fileName);
   if (!file) return false;
   const double start = wallClockMicroseconds();
   char line[TOOL_LINE_SIZE];
@@ -24,7 +24,7 @@ bool evalSuite(Engine& engine, const char* fileName) {
     counted += 1;
   }
   const double elapsed = wallClockMicroseconds() - start;
-  fclose(file);
+  if (!closeToolFile(file)) return false;
   printToolTiming("\nTime : ", elapsed, counted, "eval");
   return true;
 }

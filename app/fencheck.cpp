@@ -183,7 +183,7 @@ bool fenTextIsPlausible(const char* line, int* failAt) {
 
 // Prints the verdict of every line and the count of valid ones.
 bool checkFenSuite(const char* fileName) {
-  FILE* file = fopen(fileName, "r");
+  FILE* file = openToolFile(fileName);
   if (!file) return false;
   printf("Check FEN suite : '%s'\n", fileName);
   char line[TOOL_LINE_SIZE];
@@ -200,7 +200,7 @@ bool checkFenSuite(const char* fileName) {
     }
     counted += 1;
   }
-  fclose(file);
+  if (!closeToolFile(file)) return false;
   printf("Checked %u / %u valid FEN string\n", valid, counted);
   return true;
 }

@@ -9,5 +9,6 @@
 bool fenTextIsPlausible(const char* line, int* failAt);
 
 // Checks every line of `fileName` and prints the verdicts and the total.
-// Returns false, printing nothing, when the file cannot be opened.
+// Returns false, printing nothing, when the file cannot be opened or read,
+// and without the total when a read fails part way.
 bool checkFenSuite(const char* fileName);

@@ -215,7 +215,7 @@ bool fieldMatches(const char* field, int depth, u64 nodes) {
 
 // Lines of up to 255 characters; every non-empty line is scored.
 bool perftSuite(PerftContext* pc, const char* fileName, int depth) {
-  FILE* file = fopen(fileName, "r");
+  FILE* file = openToolFile(fileName);
   if (file == nullptr) return false;
   depth = clampDepth(depth);
   Engine* engine = pc->engine;
@@ -258,8 +258,8 @@ bool perftSuite(PerftContext* pc, const char* fileName, int depth) {
     // 7. Every line counts.
     total++;
   }
+  if (!closeToolFile(file)) return false;
   printf("score = %d / %d\n", passed, total);
-  fclose(file);
   return true;
 }
 

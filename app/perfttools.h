@@ -11,7 +11,8 @@ void perftd(MainContext* ctx, int depth);
 // Counts per legal root move and prints one line each, then the total.
 void divide(MainContext* ctx, int depth);
 // Runs a perft suite file at a depth and prints the score; a line whose FEN
-// is refused fails. False if the file does not open.
+// is refused fails. False, printing nothing, if the file does not open or a
+// read fails.
 bool perftSuite(PerftContext* ctx, const char* fileName, int depth);
 // Sets up the engine, runs the suite and releases the tables; false when the
 // file could not be read.

@@ -30,7 +30,7 @@ void seePosition(const Board& board, SearchPly& ply) {
 
 // Sets up every "bm" position of the file and runs the exchange evaluation on its moves.
 bool seeTest(Engine& engine, const char* fileName) {
-  FILE* file = fopen(fileName, "r");
+  FILE* file = openToolFile(fileName);
   if (!file) return false;
   static SearchPly ply;
   const double start = wallClockMicroseconds();
@@ -50,7 +50,7 @@ bool seeTest(Engine& engine, const char* fileName) {
     counted += 1;
   }
   const double elapsed = wallClockMicroseconds() - start;
-  fclose(file);
+  if (!closeToolFile(file)) return false;
   printToolTiming("Time = ", elapsed, counted, "SEE");
   return true;
 }

@@ -7,6 +7,6 @@ class Engine;
 
 // Runs the test over `fileName` and prints the time and the speed. Each
 // generated move's slot receives its exchange value as score. Returns false,
-// printing nothing, when the file cannot be opened.
+// printing nothing, when the file cannot be opened or read.
 bool seeTest(Engine& engine, const char* fileName);
 

@@ -227,7 +227,7 @@ void printReport(const SuiteTotals& totals, double elapsed) {
 
 // Reads the suite line by line, searching every best-move and avoid-move field.
 bool testSuite(PerftContext* context, const char* fileName) {
-  FILE* file = fopen(fileName, "r");
+  FILE* file = openToolFile(fileName);
   if (!file) return false;
   Engine& engine = *context->engine;
   engine.testSuiteMode = 1;
@@ -251,10 +251,10 @@ bool testSuite(PerftContext* context, const char* fileName) {
   }
 
   const double elapsed = wallClockMicroseconds() - start;
-  printReport(totals, elapsed);
-  fclose(file);
+  const bool whole = closeToolFile(file);
+  if (whole) printReport(totals, elapsed);
   engine.testSuiteMode = 0;
-  return true;
+  return whole;
 }
 
 // Prepares the engine for fixed time per position and runs the suite.

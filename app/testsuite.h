@@ -27,9 +27,10 @@ bool findEpdField(const char* line, int start, EpdField* field);
 bool epdFieldAccepts(const EpdField& field, const char* san, const char* longText);
 
 // Runs the suite of `fileName` on the engine of `context`, and prints the
-// report. Returns false, printing nothing, when the file cannot be opened.
+// report. Returns false, printing nothing, when the file cannot be opened or
+// read, and without the report when a read fails part way.
 bool testSuite(PerftContext* context, const char* fileName);
 
 // "-testsuite": engine set-up with `seconds` per position (5 when negative),
-// the suite, table release. Returns false when the file cannot be opened.
+// the suite, table release. Returns false when the file cannot be read.
 bool runTestSuite(MainContext* context, const char* fileName, float seconds);

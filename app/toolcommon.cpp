@@ -23,6 +23,28 @@ bool readToolLine(FILE* file, char* buffer) {
   return true;
 }
 
+// One character read ahead and given back, so a failing file is known before
+// anything is printed.
+FILE* openToolFile(const char* fileName) {
+  FILE* file = fopen(fileName, "r");
+  if (file == nullptr) return nullptr;
+  const int c = fgetc(file);
+  if (c == EOF && ferror(file)) {
+    fclose(file);
+    return nullptr;
+  }
+  if (c != EOF) ungetc(c, file);
+  return file;
+}
+
+// A read error and the end of the file both end the reading loops; only the
+// error flag tells them apart.
+bool closeToolFile(FILE* file) {
+  const bool whole = !ferror(file);
+  fclose(file);
+  return whole;
+}
+
 // Blanks out control characters and bytes outside 7-bit ASCII in place.
 void blankControlCharacters(char* text) {
   for (; *text; ++text) {

@@ -19,6 +19,15 @@ constexpr size_t TOOL_LINE_SIZE = TOOL_LINE_TEXT + 2;
 // end of file when nothing was read.
 bool readToolLine(FILE* file, char* buffer);
 
+// Opens a suite or list file for reading; null when it does not open or its
+// first read fails (a directory opens on Linux but cannot be read), so that
+// such a file prints nothing, like one that does not open.
+FILE* openToolFile(const char* fileName);
+
+// Closes a file opened by openToolFile; false when a read failed on the way,
+// so what was read is not the whole file and no report may follow.
+bool closeToolFile(FILE* file);
+
 // Replaces every character below 32 and every byte above 127 by a blank.
 void blankControlCharacters(char* text);
 
@@ -38,7 +47,7 @@ void printToolTiming(const char* timeLabel, double elapsed, unsigned long long c
 void startToolEngine(MainContext* context, unsigned moveTime = 10000000);
 
 // A list tool: reads fileName and prints its findings; false when the file
-// does not open.
+// does not open or cannot be read to its end.
 typedef bool (*ListTool)(Engine& engine, const char* fileName);
 
 // Engine set-up, the tool, table release (also when the file does not

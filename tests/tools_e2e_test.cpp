@@ -1,5 +1,6 @@
 // The list tools run end to end through the built program: "-testsuite",
-// "-evalsuite", "-checkfensuite" and "-testsee" with small files made here.
+// "-evalsuite", "-checkfensuite" and "-testsee" with small files made here;
+// these and "-perftsuite" given a file that cannot be read.
 #include <regex>
 
 #include "app/toolcommon.h"
@@ -156,6 +157,17 @@ TEST_F(ToolsE2e, SeeTestPrintsTimeAndSpeedOnly) {
   const ToolRun missing = runTool(PROGRAM, {"-testsee", dir + "/missing.epd"}, TIMEOUT_MS);
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "");
+}
+
+// A directory opens on Linux, but its first read fails: an empty report with
+// status 0 would pass for a finished run of an empty file.
+TEST_F(ToolsE2e, DirectoryFailsLikeMissingFile) {
+  for (const char* tool : {"-perftsuite", "-testsuite", "-evalsuite", "-checkfensuite", "-testsee"}) {
+    const ToolRun run = runTool(PROGRAM, {tool, dir}, TIMEOUT_MS);
+    ASSERT_FALSE(run.timedOut) << tool;
+    EXPECT_EQ(run.status, 1) << tool;
+    EXPECT_EQ(run.out, "") << tool;
+  }
 }
 
 }  // namespace
