@@ -195,14 +195,12 @@ u32 searchTimeBudget(const Engine& e, int side) {
       u32 budget = budgetFromFloat(b);
       // The first searches of a game get a larger share.
       if (e.searchCount < 10) budget = budgetFromFloat(float(budget) * (2.0f - 0.1f * float(e.searchCount)));
-      // The increment is credited only after the move: near the flag the
-      // plan above could spend more than the clock holds, so keep it within
-      // four fifths of what is left.
-      if (e.movesToGo == 0 && e.increment[side] >= 1) {
-        const u32 cap = budgetFromFloat(f * 800.0f);
-        if (budget > cap) budget = cap;
-      }
-      return budget;
+      // The poll stops the search at the budget itself, so a plan that
+      // reaches the clock (the last move before the control, the doubled
+      // first searches, an increment only credited after the move) would
+      // flag by construction: never plan on more than four fifths of it.
+      const u32 cap = budgetFromFloat(f * 800.0f);
+      return budget < cap ? budget : cap;
     }
     case LimitInfinite:
       return 4294967295u;

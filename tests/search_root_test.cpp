@@ -190,9 +190,18 @@ TEST(SearchRoot, TimeBudgetFormulas) {
     i32 increment;
     u32 budget;
   } cases[] = {
-      {LimitClock, 0, 1, WHITE, 1000, 0, 1000000},  // the first search of a game gets twice the share
+      // The first searches of a game get a larger share, but no plan may
+      // reach the clock: the poll's hard stop sits at the budget itself.
+      {LimitClock, 0, 1, WHITE, 1000, 0, 800000},
+      {LimitClock, 1, 1, WHITE, 1000, 0, 800000},
       {LimitClock, 9, 1, WHITE, 1000, 0, 549999},
       {LimitClock, 10, 1, WHITE, 1000, 0, 500000},
+      {LimitClock, 0, 2, WHITE, 3000, 0, 2400000},
+      {LimitClock, 1, 2, WHITE, 3000, 0, 2400000},
+      {LimitClock, 9, 2, WHITE, 3000, 0, 1649999},
+      {LimitClock, 0, 1, WHITE, 3, 0, 2400},         // a clock of a few milliseconds
+      {LimitClock, 0, 0, WHITE, 5, 100, 4000},       // an increment larger than the clock
+      {LimitClock, 0, 0, WHITE, 10000, 0, 500000},   // sudden death well under the cap is untouched
       {LimitClock, 30, 40, WHITE, 60000, 0, 1500000},
       {LimitClock, 30, 0, WHITE, 60000, 0, 1500000},
       {LimitClock, 30, 0, WHITE, 60000, 2000, 4000000},

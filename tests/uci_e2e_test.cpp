@@ -109,8 +109,9 @@ TEST(UciE2e, GoWithEachLimitAnswersBestmove) {
     EXPECT_EQ(d.quit(), 0);
 }
 
-// Fixed time per move finishes inside the time, with room to spare; a
-// clock that has run out still gets a legal move, at once.
+// Fixed time per move finishes inside the time, with room to spare; no
+// clock budget reaches the clock; a clock that has run out still gets a
+// legal move, at once.
 TEST(UciE2e, MovetimeIsKeptAndExpiredClocksMoveAtOnce) {
     E2eDriver d;
     startUci(d);
@@ -121,6 +122,16 @@ TEST(UciE2e, MovetimeIsKeptAndExpiredClocksMoveAtOnce) {
     long long used = E2eDriver::nowMs() - start;
     EXPECT_LT(used, 400 + SLACK_MS);
     EXPECT_GT(used, 200);
+    // One or two moves to the control on the first search of a game: the
+    // doubled share would plan on the whole clock, where the hard stop sits.
+    for (const char* go : {"go wtime 3000 btime 3000 movestogo 1", "go wtime 3000 btime 3000 movestogo 2"}) {
+        d.sendAll({"ucinewgame", "position startpos moves e2e4 e7e5", "isready"});
+        ASSERT_TRUE(d.waitFor("readyok", LONG_WAIT)) << d.transcript();
+        start = E2eDriver::nowMs();
+        d.send(go);
+        ASSERT_TRUE(isBestMoveLine(bestMove(d))) << d.transcript();
+        EXPECT_LT(E2eDriver::nowMs() - start, 3000 * 9 / 10) << go;
+    }
     d.send("position startpos moves e2e4");
     start = E2eDriver::nowMs();
     d.send("go wtime -500 btime -20 winc 0 binc 0");

@@ -83,7 +83,8 @@ TEST(XboardE2e, ForceMovesGoAndPosting) {
     EXPECT_EQ(d.quit(), 0);
 }
 
-// st keeps inside the time per move; level, time and otim set the clocks.
+// st keeps inside the time per move; level, time and otim set the clocks,
+// and no clock budget reaches the clock.
 TEST(XboardE2e, TimeControls) {
     E2eDriver d;
     startXboard(d);
@@ -102,6 +103,15 @@ TEST(XboardE2e, TimeControls) {
     d.send("go");
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
     EXPECT_LT(nowMs() - start, 500 + SLACK_MS) << "ignores its own clock";
+
+    // One move to the control on the first search of a game: the doubled
+    // share would plan on the whole clock, and the hard stop sat there.
+    d.sendAll({"new", "level 1 0:03 0", "time 300", "otim 300"});
+    sync(d, 2);
+    start = nowMs();
+    d.send("c2c4");
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
+    EXPECT_LT(nowMs() - start, 3000 * 9 / 10) << "planned on the whole clock";
 
     d.send("new");
     d.send("level 0 1 0");  // 1 minute for the game
