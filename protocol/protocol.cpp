@@ -113,11 +113,22 @@ bool LineQueue::pop(char* out) {
     return true;
 }
 
-// Reads one line (at most 4095 characters) and cuts its first newline.
+// Reads one line (at most 4095 characters) and cuts its first newline; a
+// longer line comes back empty.
 int readInputLine(char* buffer) {
     if (!fgets(buffer, LINE_BUFFER_SIZE, stdin)) return 0;
     char* newline = strchr(buffer, '\n');
-    if (newline) *newline = 0;
+    if (newline) {
+        *newline = 0;
+        return 1;
+    }
+    if (strlen(buffer) < LINE_BUFFER_SIZE - 1) return 1;  // the last line, without its newline
+    // The buffer is full: unless its newline comes next, the line is longer
+    // than any command, and its tail must not run as a line of its own.
+    int c = getchar();
+    if (c == '\n' || c == EOF) return 1;
+    while (c != '\n' && c != EOF) c = getchar();
+    buffer[0] = 0;
     return 1;
 }
 

@@ -96,7 +96,8 @@ public:
 void setStrength(u32 elo);
 
 // Reads one line of at most 4095 characters from standard input into
-// buffer and cuts it at its first newline; 0 at end of input or on error.
+// buffer and cuts it at its first newline; a longer line is read to its end
+// and thrown away (buffer empty). 0 at end of input or on error.
 int readInputLine(char* buffer);
 
 // The poll of a running search: when standard input has a line, reads it

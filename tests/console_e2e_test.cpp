@@ -42,9 +42,11 @@ TEST(ConsoleE2e, EndOfInputBeforeAnyProtocol) {
     EXPECT_EQ(d.waitExit(WAIT), 0);
 }
 
-// A line longer than the buffer arrives in pieces and is never taken as a
-// command; the engine stays usable.
-TEST(ConsoleE2e, OverlongLinesArriveInPieces) {
+// A line longer than the buffer is one line that is too long: it is thrown
+// away whole, and no tail of it runs as a command, neither between searches
+// nor while one runs. A line that just fits is still read as it stands.
+TEST(ConsoleE2e, OverlongLinesAreDroppedWhole) {
+    const std::string fill(4095, 'x');
     E2eDriver d;
     ASSERT_TRUE(d.start(TARVOK_BIN_POPCNT));
     d.send("uci");
@@ -52,10 +54,37 @@ TEST(ConsoleE2e, OverlongLinesArriveInPieces) {
     std::string longLine = "position startpos moves";
     while (longLine.size() < 10000) longLine += " e2e4";
     d.send(longLine);
-    d.send(std::string(4095, 'x') + "isready");  // the second piece is "isready"
-    EXPECT_TRUE(d.waitFor("readyok", WAIT)) << d.transcript();
+    d.send(fill + "isready");
+    d.send("go infinite");
+    d.send(fill + "stop");
     d.send("isready");
-    EXPECT_TRUE(d.waitFor("readyok", WAIT)) << d.transcript();
+    std::vector<std::string> seen;
+    EXPECT_TRUE(d.waitFor("readyok", WAIT, &seen)) << d.transcript();
+    d.send("isready");
+    EXPECT_TRUE(d.waitFor("readyok", WAIT, &seen)) << d.transcript();
+    for (const std::string& line : d.drain(200)) seen.push_back(line);
+    EXPECT_EQ(e2e::countPrefix(seen, "readyok"), 2) << d.transcript();
+    EXPECT_EQ(e2e::countPrefix(seen, "bestmove"), 0) << d.transcript();
+    d.send("stop");
+    EXPECT_TRUE(d.waitFor("bestmove", WAIT)) << d.transcript();
     d.send("quit");
     EXPECT_EQ(d.waitExit(WAIT), 0);
+
+    E2eDriver x;
+    ASSERT_TRUE(x.start(TARVOK_BIN_POPCNT));
+    x.sendAll({"xboard", "protover 2", "new", "force"});
+    seen.clear();
+    x.send(fill + "ping 77");
+    x.send(fill + "e2e4");
+    std::string fits = "ping 78";
+    fits.resize(4095, ' ');
+    x.send(fits);
+    x.send("printFEN");
+    std::string fen;
+    ASSERT_TRUE(x.waitFor("rnbqkbnr/", WAIT, &seen, &fen)) << x.transcript();
+    EXPECT_EQ(e2e::countPrefix(seen, "pong 77"), 0) << x.transcript();
+    EXPECT_EQ(e2e::countPrefix(seen, "pong 78"), 1) << x.transcript();
+    EXPECT_EQ(fen.find("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w"), 0u) << fen;
+    x.send("quit");
+    EXPECT_EQ(x.waitExit(WAIT), 0);
 }
