@@ -40,7 +40,7 @@
 //  "#"               whole   nothing                                          at once
 //  "new"             whole   new game                                         stops, then new
 //  "computer"        whole   nothing                                          at once
-//  "easy" / "hard"   whole   pondering off / on                               at once
+//  "easy" / "hard"   whole   pondering off / on                               at once; analysis goes on
 //  "post" / "nopost" whole   thinking lines on / off                          at once
 //  "accepted "       prefix  nothing                                          at once
 //  "protover "       prefix  protocol version                                 at once
@@ -647,7 +647,8 @@ bool XboardProtocol::dispatch(const char* line) {
     }
     if (strcmp(line, "computer") == 0) return true;
     if (strcmp(line, "easy") == 0) {
-        if (e->searching) e->stopRequest = e->pondering ? StopPonder : StopNow;
+        // An analysis has no pondering to give up: it goes on.
+        if (e->searching && !analyzing) e->stopRequest = e->pondering ? StopPonder : StopNow;
         context->ponderOption = 0;
         context->ponderMove = 0;
         return true;

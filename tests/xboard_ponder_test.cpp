@@ -272,7 +272,8 @@ TEST(XboardPonder, LinesBehindAHitSeeTheGamesPosition) {
 
 // A move line the engine can't play in the position it is searching is
 // ignored: the engine's search still answers and an analysis goes on.
-// Such a line once ended the search without a move.
+// Such a line once ended the search without a move; "?" and "easy" once
+// ended an analysis the GUI still waited on.
 TEST(XboardPonder, RejectedMoveLinesCostNoMoveAndNoAnalysis) {
     {
         SCOPED_TRACE("during the engine's own search");
@@ -301,7 +302,7 @@ TEST(XboardPonder, RejectedMoveLinesCostNoMoveAndNoAnalysis) {
         EXPECT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
         EXPECT_EQ(d.quit(), 0);
     }
-    for (const char* line : {"e2e5", "?"}) {
+    for (const char* line : {"e2e5", "?", "easy"}) {
         SCOPED_TRACE(std::string("analysis, then ") + line);
         E2eDriver d;
         startXboard(d);
