@@ -122,10 +122,10 @@ TEST(SearchRoot, BoundLinesOnlyFromAspirationPasses) {
 
 TEST(SearchRoot, SingleLegalMoveUnderClockStopsAfterFirstIteration) {
   TestEngine t("7k/8/8/8/8/8/6r1/7K w - - 0 1");
-  t->movesToGo = 1;
+  t->movesToGo = 4;
   t->clock[WHITE] = 1000;
   t.search(LimitClock);
-  EXPECT_EQ(t->timeBudget, 1000000u);  // the first clock search of a game gets twice the share
+  EXPECT_EQ(t->timeBudget, 500000u);  // the first clock search of a game gets twice the share
   EXPECT_EQ(t->searchCount, 1u);
   ASSERT_EQ(t.output.count("pv"), 1);
   EXPECT_EQ(t.output.calls[0].value, 1);
