@@ -307,6 +307,12 @@ bool XboardProtocol::moveIsLegalAtRoot(const char* line) {
     return moveIsLegal(rootBoard, moveFromText(rootBoard, line, length, engine->chess960 != 0));
 }
 
+// Ends the engine's own search or a ponder search so that the engine moves
+// now ("?", "easy"). An analysis has no move to make and goes on.
+void XboardProtocol::moveNow() {
+    if (engine->searching && !analyzing) engine->stopRequest = engine->pondering ? StopPonder : StopNow;
+}
+
 // Gives up a ponder search that is due or whose result waits, restoring
 // the position before the predicted reply.
 void XboardProtocol::dropPonder() {
@@ -630,8 +636,7 @@ bool XboardProtocol::dispatch(const char* line) {
     }
     if (strcmp(line, "setboard") == 0) return true;
     if (strcmp(line, "?") == 0) {
-        // Analysis has no move to make now: it goes on.
-        if (e->searching && !analyzing) e->stopRequest = e->pondering ? StopPonder : StopNow;
+        moveNow();
         return true;
     }
     if (strcmp(line, "#") == 0) return true;
@@ -647,8 +652,7 @@ bool XboardProtocol::dispatch(const char* line) {
     }
     if (strcmp(line, "computer") == 0) return true;
     if (strcmp(line, "easy") == 0) {
-        // An analysis has no pondering to give up: it goes on.
-        if (e->searching && !analyzing) e->stopRequest = e->pondering ? StopPonder : StopNow;
+        moveNow();
         context->ponderOption = 0;
         context->ponderMove = 0;
         return true;

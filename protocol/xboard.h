@@ -73,6 +73,7 @@ private:
     void opponentMove(const char* line);
     void opponentMoveDuringPonder(const char* line);
     void dropPonder();
+    void moveNow();
     bool playPredictedReply();
     bool moveIsLegalAtRoot(const char* line);
     void afterPositionChange();
