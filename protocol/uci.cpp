@@ -357,7 +357,11 @@ void UciProtocol::go(const char* line) {
     ponderResultWaiting = 0;
     ponderStopped = 0;
 
-    // 1. Words one by one; the last keyword that sets a limit mode wins.
+    // 1. Words one by one; the last keyword that sets a limit mode wins,
+    //    except that a depth or node limit beside a clock or a move time
+    //    only caps that timed search (a GUI's depth limit is no time control).
+    u32 timeMode = LimitInfinite;
+    bool depthWord = false, nodesWord = false, infiniteWord = false;
     const char* p = line + 3;
     for (;;) {
         char word[256];
@@ -371,35 +375,44 @@ void UciProtocol::go(const char* line) {
         if (lineStartsWith(p, "ponder")) {
             context->ponderPending = 1;
         } else if (valueOf("wtime ")) {
-            e->limitMode = LimitClock;
+            e->limitMode = timeMode = LimitClock;
             e->clock[1] = (float)clockMilliseconds(n);
         } else if (valueOf("btime ")) {
-            e->limitMode = LimitClock;
+            e->limitMode = timeMode = LimitClock;
             e->clock[0] = (float)clockMilliseconds(n);
         } else if (valueOf("winc ")) {
             e->increment[1] = (i32)(n > 2147483647LL ? 2147483647LL : (n < 0 ? 0 : n));
         } else if (valueOf("binc ")) {
             e->increment[0] = (i32)(n > 2147483647LL ? 2147483647LL : (n < 0 ? 0 : n));
         } else if (valueOf("movetime ")) {
-            e->limitMode = LimitMoveTime;
+            e->limitMode = timeMode = LimitMoveTime;
             e->moveTime = fixedMoveTime(n);
         } else if (valueOf("movestogo ")) {
             e->movesToGo = (u32)(n < 0 ? 0 : (n > 100000 ? 100000 : n));
-            e->limitMode = LimitClock;
+            e->limitMode = timeMode = LimitClock;
         } else if (lineStartsWith(p, "infinite")) {
             context->infinite = 1;
             e->limitMode = LimitInfinite;
+            infiniteWord = true;
         } else if (valueOf("depth ")) {
             // At least one iteration, so that the bestmove is a real move.
             e->limitMode = LimitDepth;
+            depthWord = true;
             e->maxDepth = (i32)(n < 1 ? 1 : (n > 127 ? 127 : n));
         } else if (valueOf("nodes ")) {
             e->limitMode = LimitNodes;
+            nodesWord = true;
             e->nodeLimit = (u64)(i64)(i32)n;
         }
         const char* blank = strchr(p, ' ');
         if (!blank) break;
         p = blank + 1;
+    }
+    e->capDepth = e->capNodes = 0;
+    if (timeMode != LimitInfinite && !infiniteWord && (depthWord || nodesWord)) {
+        e->limitMode = timeMode;
+        e->capDepth = depthWord ? 1 : 0;
+        e->capNodes = nodesWord ? 1 : 0;
     }
 
     waitForStop = e->limitMode == LimitInfinite ? 1 : 0;

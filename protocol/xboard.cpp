@@ -481,6 +481,7 @@ void XboardProtocol::level(const char* line) {
     e->movesToGo = (u32)moves;
     e->clock[e->board.side] = (float)clockMilliseconds((long long)ms);
     e->limitMode = LimitClock;
+    timeControlSet = 1;
     e->increment[0] = e->increment[1] = (i32)(incrementSeconds * 1000.0);
     engineTime = opponentTime = -1;
     if (analyzing) savedLimitMode = e->limitMode;
@@ -505,15 +506,15 @@ void XboardProtocol::startNewGame() {
     context->movesLeft = context->movesPerPeriod = 40;
     movesReceived = 0;
     firstGoSeen = 0;
+    timeControlSet = 0;
     engine->movesToGo = 40;
 }
 
-// "new": the start position, fresh clocks, pondering off, standard chess.
+// "new": the start position, fresh clocks, no depth limit, standard chess.
+// Only a ponder search in play is given up: "hard" and "easy" stand.
 void XboardProtocol::newGameReset() {
     Engine* e = engine;
     dropPonder();
-    context->ponderOption = 0;
-    e->ponderEnabled = 0;
     e->pondering = 0;
     e->ponderMove = 0;
     context->ponderMove = 0;
@@ -684,13 +685,18 @@ bool XboardProtocol::dispatch(const char* line) {
     if (lineStartsWith(line, "st ")) {
         if (!numberAfterBlank(line, &n)) return true;
         e->limitMode = LimitMoveTime;
+        timeControlSet = 1;
         e->moveTime = fixedMoveTime(n * 1000);
         if (analyzing) savedLimitMode = e->limitMode;
         return true;
     }
     if (lineStartsWith(line, "sd ")) {
         if (!numberAfterBlank(line, &n)) return true;
+        // Not a time control: under a clock or a move time the depth only
+        // caps the search; without one, the depth is the limit.
         e->maxDepth = (i32)(n < 1 ? 1 : (n > 127 ? 127 : n));
+        e->capDepth = 1;
+        if (timeControlSet) return true;
         e->limitMode = LimitDepth;
         if (analyzing) savedLimitMode = e->limitMode;
         return true;

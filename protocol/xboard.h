@@ -34,8 +34,9 @@ public:
     u32 force = 0;
     u32 firstGoSeen = 0;
     char lastMove[8] = {0};
-    u32 post = 1;
+    u32 post = 0;             // thinking lines only once "post" asks for them
     u32 movesReceived = 0;
+    u32 timeControlSet = 0;   // "level" or "st" since the game began
 
     u32 analyzing = 0;        // analyze mode, from "analyze" to "exit"
     u32 savedLimitMode = 0;   // the game's limit mode while analysing

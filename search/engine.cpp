@@ -48,6 +48,7 @@ void Engine::newGame() {
   startClock = 300000;
   limitMode = LimitMoveTime;
   maxDepth = 8;
+  capDepth = capNodes = 0;
   iterationLimit = 127;
   pollInterval = 30000;
   pollCounter = 0;

@@ -42,6 +42,9 @@ enum StopRequest : u32 { StopNone = 0, StopNow = 1, StopPonder = 2, StopAbort = 
 // Values of limitMode (2, 4 and 6 are not used).
 enum LimitMode : u32 { LimitDepth = 0, LimitNodes = 1, LimitMoveTime = 3, LimitClock = 5, LimitInfinite = 7 };
 
+// True for the limit modes that end a search by the clock.
+constexpr bool timedSearch(u32 mode) { return mode == LimitMoveTime || mode == LimitClock; }
+
 constexpr int GAME_MOVES_SIZE = 512;
 constexpr int MAX_ROOT_LINES = 32;
 
@@ -86,6 +89,10 @@ class Engine {
   u64 nodes = 0;
   u32 searchCount = 0;
   i32 maxDepth = 0;
+  // A depth or node limit given together with a clock or a move time caps
+  // that timed search (maxDepth, nodeLimit) instead of replacing its time.
+  u32 capDepth = 0;
+  u32 capNodes = 0;
   u32 startClock = 0;
   u32 depthReached = 0;
   i32 selDepth = 0;

@@ -37,6 +37,10 @@ bool Engine::pollSearch() {
         }
         break;
       default:
+        if (capNodes && nodes >= nodeLimit) {
+          stopRequest = StopNow;
+          return false;
+        }
         if (!due) return true;
         double elapsed = elapsedSince(startTime) - budgetOffset;
         if ((elapsed > 0 ? u64(elapsed) : 0) >= timeBudget) {

@@ -420,8 +420,9 @@ int Engine::searchRoot() {
   if (legalCount == 0) return 1;
 
   // 2. Book: a move found there is played without a search, and reported as
-  // a normal end whatever the previous search left in stopRequest.
-  if (bookOn && gamePly < bookPlyLimit) {
+  // a normal end whatever the previous search left in stopRequest. An
+  // analysis wants to see the position searched, so it never asks the book.
+  if (bookOn && gamePly < bookPlyLimit && limitMode != LimitInfinite) {
     Move bookMove = pickBookMove(*this);
     if (bookMove != MOVE_NONE) {
       nodes = 0;
@@ -443,7 +444,8 @@ int Engine::searchRoot() {
   int iterationMax = iterationLimit;
   timeBudget = searchTimeBudget(*this);
   budgetOffset = 0;
-  if (limitMode == LimitDepth) iterationMax = maxDepth;
+  if (limitMode == LimitDepth || (capDepth && timedSearch(limitMode) && maxDepth < iterationMax))
+    iterationMax = maxDepth;
   verboseInfo = 0;
   searchCount++;
   pvLineClear(pvTable[0]);

@@ -59,6 +59,11 @@ TEST_F(BookE2e, UciPlaysBookMovesWithOwnBookAndSearchesWithout) {
         EXPECT_EQ(startMoves.count(move), 1u) << line;
         EXPECT_TRUE(noSearchLines(seen)) << d.transcript();
     }
+    // An analysis is searched, never answered from the book.
+    d.sendAll({"position startpos", "go infinite"});
+    EXPECT_TRUE(d.waitFor("info depth ", 5000)) << d.transcript();
+    d.send("stop");
+    ASSERT_TRUE(d.waitFor("bestmove ", LONG_WAIT)) << d.transcript();
     // Switched off, the engine searches again.
     d.sendAll({"setoption name OwnBook value false", "position startpos", "go depth 2"});
     std::vector<std::string> seen;
@@ -84,6 +89,10 @@ TEST_F(BookE2e, XboardPlaysBookMovesWhenTheSettingsFileSaysSo) {
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, &seen, &line)) << d.transcript();
     EXPECT_EQ(startMoves.count(line.substr(5)), 1u) << line;
     EXPECT_TRUE(noSearchLines(seen)) << d.transcript();
+    // An analysis of a book position shows its thinking.
+    d.sendAll({"new", "analyze"});
+    EXPECT_TRUE(d.waitFor("1 ", 5000)) << d.transcript();
+    d.send("exit");
     EXPECT_EQ(d.quit(), 0);
 }
 

@@ -116,7 +116,7 @@ TEST(HardenProtocol, PonderSearchActsOnLinesBehindWaitingOnes) {
     ASSERT_TRUE(d.start(TARVOK_BIN_POPCNT));
     d.send(c.xboard ? "xboard" : "uci");
     ASSERT_TRUE(d.waitFor(c.xboard ? "feature" : "uciok", 10000));
-    if (c.xboard) d.send("new");
+    if (c.xboard) d.sendAll({"new", "post"});
     for (const std::string& line : c.setup) d.send(line);
     std::string hint = "Hint: ";
     if (c.xboard && c.setup.back() == "e2e4") {

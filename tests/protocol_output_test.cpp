@@ -203,9 +203,13 @@ TEST(ConsoleOutput, IterationLines) {
 
 TEST(XboardOutput, ThinkingLines) {
     Rig<XboardProtocol> rig;
+    // Off until "post": a protocol 1 GUI that never sends it would read the
+    // lines as moves.
+    EXPECT_EQ(rig.report(1500000.0, 0, 25, 0, 2, 6, 10000), "");
+    rig.protocol->handleLine("post");
     EXPECT_EQ(rig.report(1500000.0, 0, 25, 0, 2, 7, 10000), "7 25 150 10000 e2e4 e7e5\n");
     EXPECT_EQ(rig.report(999.0, 2, 31999, 0, 2, 3, 5), "3 31999 0 5 e2e4 e7e5\n");
-    rig.protocol->post = 0;
+    rig.protocol->handleLine("nopost");
     EXPECT_EQ(rig.report(1500000.0, 0, 25, 0, 2, 8, 10000), "");
 }
 

@@ -140,6 +140,42 @@ TEST(UciE2e, MovetimeIsKeptAndExpiredClocksMoveAtOnce) {
     d.quit();
 }
 
+// A depth or node limit beside a clock or a move time caps that search and
+// the time still counts, whatever the order of the words: polyglot sends
+// xboard's depth limit this way, and the engine lost on time with it.
+TEST(UciE2e, DepthAndNodeLimitsBesideAClockKeepTheClock) {
+    E2eDriver d;
+    startUci(d);
+    for (const char* go : {"go wtime 3000 btime 3000 depth 40", "go depth 40 wtime 3000 btime 3000",
+                           "go wtime 3000 btime 3000 nodes 500000000", "go movetime 1000 depth 40"}) {
+        d.sendAll({"ucinewgame", "position startpos moves e2e4 e7e5", "isready"});
+        ASSERT_TRUE(d.waitFor("readyok", LONG_WAIT)) << d.transcript();
+        long long start = E2eDriver::nowMs();
+        d.send(go);
+        ASSERT_TRUE(isBestMoveLine(bestMove(d))) << go << "\n" << d.transcript();
+        EXPECT_LT(E2eDriver::nowMs() - start, 3000 * 9 / 10) << go;
+    }
+    // Under a long clock the cap ends the search.
+    auto largest = [](const std::vector<std::string>& lines, const std::string& key) {
+        long long most = -1;
+        for (const std::string& line : lines) {
+            size_t at = line.find(key);
+            if (line.rfind("info ", 0) == 0 && at != std::string::npos)
+                most = std::max(most, std::atoll(line.c_str() + at + key.size()));
+        }
+        return most;
+    };
+    std::vector<std::string> seen;
+    d.sendAll({"position startpos", "go wtime 600000 btime 600000 depth 3"});
+    ASSERT_TRUE(isBestMoveLine(bestMove(d, &seen))) << d.transcript();
+    EXPECT_EQ(largest(seen, "info depth "), 3) << d.transcript();
+    seen.clear();
+    d.send("go nodes 20000 winc 0 wtime 600000 btime 600000");
+    ASSERT_TRUE(isBestMoveLine(bestMove(d, &seen))) << d.transcript();
+    EXPECT_LE(largest(seen, " nodes "), 20000) << d.transcript();
+    d.quit();
+}
+
 // Mate or stalemate on the board: "bestmove 0000", and the engine goes on working.
 TEST(UciE2e, NoLegalMoveAnswersNullMove) {
     E2eDriver d;

@@ -113,6 +113,33 @@ TEST(XboardE2e, TimeControls) {
     ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
     EXPECT_LT(nowMs() - start, 3000 * 9 / 10) << "planned on the whole clock";
 
+    // "sd" is no time control: before or after "level" it only caps the
+    // search, and "new" removes it.
+    for (const char* first : {"level 0 0:03 0", "sd 40"}) {
+        const bool levelFirst = first[0] == 'l';
+        d.sendAll({"new", first, levelFirst ? "sd 40" : "level 0 0:03 0", "time 300", "otim 300"});
+        sync(d, 3);
+        start = nowMs();
+        d.send("go");
+        ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
+        EXPECT_LT(nowMs() - start, 3000 * 9 / 10) << "sd after " << first;
+    }
+    auto deepest = [](const std::vector<std::string>& lines) {
+        int most = 0;
+        for (const std::string& line : lines)
+            if (!line.empty() && isdigit((unsigned char)line[0])) most = std::max(most, std::atoi(line.c_str()));
+        return most;
+    };
+    std::vector<std::string> seen;
+    d.sendAll({"new", "post", "sd 3", "level 0 10 0", "go"});
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, &seen)) << d.transcript();
+    EXPECT_EQ(deepest(seen), 3) << d.transcript();
+    seen.clear();
+    d.sendAll({"new", "level 0 0:20 0", "go"});
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT, &seen)) << d.transcript();
+    EXPECT_GT(deepest(seen), 3) << d.transcript();
+    d.send("nopost");
+
     d.send("new");
     d.send("level 0 1 0");  // 1 minute for the game
     d.send("time -40");     // flag fell: still a move, at once
@@ -172,6 +199,14 @@ TEST(XboardE2e, PonderingHitAndMiss) {
     sync(d, 5);
     fen = fenOf(d);
     EXPECT_NE(fen.find(" b "), std::string::npos) << fen;
+
+    // "new" leaves "hard" and "easy" as they stand: eboard sends "hard" first.
+    d.sendAll({"hard", "new", "st 1", "go"});
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
+    EXPECT_TRUE(d.waitFor("Hint: ", LONG_WAIT)) << d.transcript();
+    d.sendAll({"easy", "new", "st 1", "go"});
+    ASSERT_TRUE(d.waitFor("move ", LONG_WAIT)) << d.transcript();
+    EXPECT_EQ(countPrefix(sync(d, 6), "Hint: "), 0) << d.transcript();
     EXPECT_EQ(d.quit(), 0);
 }
 
