@@ -42,17 +42,19 @@ TEST(ConsoleE2e, EndOfInputBeforeAnyProtocol) {
     EXPECT_EQ(d.waitExit(WAIT), 0);
 }
 
-// A line longer than the buffer is one line that is too long: it is thrown
-// away whole, and no tail of it runs as a command, neither between searches
-// nor while one runs. A line that just fits is still read as it stands.
+// A line longer than 65536 characters is one line that is too long: it is
+// thrown away whole, and no tail of it runs as a command, neither between
+// searches nor while one runs; a zero byte in it changes nothing. A line
+// that just fits is still read as it stands, a zero byte ends its command.
 TEST(ConsoleE2e, OverlongLinesAreDroppedWhole) {
-    const std::string fill(4095, 'x');
+    const std::string fill(65536, 'x');
+    const std::string zero(1, '\0');
     E2eDriver d;
     ASSERT_TRUE(d.start(TARVOK_BIN_POPCNT));
     d.send("uci");
     ASSERT_TRUE(d.waitFor("uciok", WAIT)) << d.transcript();
     std::string longLine = "position startpos moves";
-    while (longLine.size() < 10000) longLine += " e2e4";
+    while (longLine.size() < 70000) longLine += " e2e4";
     d.send(longLine);
     d.send(fill + "isready");
     d.send("go infinite");
@@ -76,14 +78,18 @@ TEST(ConsoleE2e, OverlongLinesAreDroppedWhole) {
     seen.clear();
     x.send(fill + "ping 77");
     x.send(fill + "e2e4");
+    x.send(zero + fill + "ping 79");
+    x.send(zero + std::string(4094, 'x') + "ping 80");
     std::string fits = "ping 78";
-    fits.resize(4095, ' ');
+    fits.resize(65536, ' ');
     x.send(fits);
     x.send("printFEN");
     std::string fen;
     ASSERT_TRUE(x.waitFor("rnbqkbnr/", WAIT, &seen, &fen)) << x.transcript();
     EXPECT_EQ(e2e::countPrefix(seen, "pong 77"), 0) << x.transcript();
     EXPECT_EQ(e2e::countPrefix(seen, "pong 78"), 1) << x.transcript();
+    EXPECT_EQ(e2e::countPrefix(seen, "pong 79"), 0) << x.transcript();
+    EXPECT_EQ(e2e::countPrefix(seen, "pong 80"), 0) << x.transcript();
     EXPECT_EQ(fen.find("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w"), 0u) << fen;
     x.send("quit");
     EXPECT_EQ(x.waitExit(WAIT), 0);
