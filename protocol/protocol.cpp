@@ -116,17 +116,26 @@ bool LineQueue::pop(char* out) {
 // Reads one line byte by byte (standard input is unbuffered, so that the
 // search's poll, a select on descriptor 0, never misses a line held in a
 // stdio buffer). Its length is the count of bytes read, so a zero byte in
-// it cannot make an over-long line pass for a short one.
+// it cannot make an over-long line pass for a short one. A CR just before
+// the LF (or the end of input) ends the line with it, for clients that end
+// lines with CR LF.
 int readInputLine(char* buffer) {
     int c = getchar();
     if (c == EOF) return 0;
     int length = 0;
     bool tooLong = false;
-    for (; c != '\n' && c != EOF; c = getchar()) {
+    bool carriageReturn = false;
+    auto keep = [&](int byte) {
         if (length < LINE_TEXT_LIMIT)
-            buffer[length++] = (char)c;
+            buffer[length++] = (char)byte;
         else
             tooLong = true;
+    };
+    for (; c != '\n' && c != EOF; c = getchar()) {
+        // A CR is kept only once a byte other than the line end follows it.
+        if (carriageReturn) keep('\r');
+        carriageReturn = c == '\r';
+        if (!carriageReturn) keep(c);
     }
     // An over-long line is thrown away whole: no part of it may run as a command.
     buffer[tooLong ? 0 : length] = 0;

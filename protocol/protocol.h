@@ -102,7 +102,7 @@ public:
 void setStrength(u32 elo);
 
 // Reads one line of at most LINE_TEXT_LIMIT characters from standard input
-// into buffer (LINE_BUFFER_SIZE bytes), without its newline; a longer
+// into buffer (LINE_BUFFER_SIZE bytes), without its LF or CR LF; a longer
 // line is read to its end and thrown away (buffer empty). 0 at end of input
 // or on error.
 int readInputLine(char* buffer);
