@@ -133,8 +133,10 @@ void divide(MainContext* ctx, int depth) {
     sendLine("%10s : %16llu", pc->rootEntries[i].text, (unsigned long long)pc->rootEntries[i].count);
     total += pc->rootEntries[i].count;
   }
-  sendLine("\n     total : %16llu", (unsigned long long)total);
-  printTimeAndSpeed("\nTime = %s", us, speedFigure(total, 1000000, us));
+  sendLine("%s", "");
+  sendLine("     total : %16llu", (unsigned long long)total);
+  sendLine("%s", "");
+  printTimeAndSpeed("Time = %s", us, speedFigure(total, 1000000, us));
   // 7. Release.
   freeMoveBuffer(pc);
   free(pc->rootEntries);
@@ -259,7 +261,7 @@ bool perftSuite(PerftContext* pc, const char* fileName, int depth) {
     total++;
   }
   if (!closeToolFile(file)) return false;
-  printf("score = %d / %d\n", passed, total);
+  sendLine("score = %d / %d", passed, total);
   return true;
 }
 

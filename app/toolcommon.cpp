@@ -74,8 +74,8 @@ int ratePerSecond(unsigned long long count, double elapsed) {
 void printToolTiming(const char* timeLabel, double elapsed, unsigned long long count, const char* unit) {
   char timeText[32];
   formatTime(elapsed, timeText, sizeof(timeText));
-  printf("%s%s\n", timeLabel, timeText);
-  printf("Speed : %d %s/s\n", ratePerSecond(count, elapsed), unit);
+  sendLine("%s%s", timeLabel, timeText);
+  sendLine("Speed : %d %s/s", ratePerSecond(count, elapsed), unit);
 }
 
 // Builds the tables and a fresh game for a tool.

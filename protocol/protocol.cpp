@@ -49,7 +49,7 @@ bool Protocol::printCommand(const char* line) {
     } else if (lineStartsWith(line, "printFEN")) {
         char fen[FEN_BUFFER_SIZE];
         e->getFEN(fen, sizeof fen);
-        puts(fen);
+        sendLine("%s", fen);
     } else {
         return false;
     }
