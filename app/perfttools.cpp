@@ -222,16 +222,11 @@ bool perftSuite(PerftContext* pc, const char* fileName, int depth) {
   depth = clampDepth(depth);
   Engine* engine = pc->engine;
   int passed = 0, total = 0;
-  char line[FIELD_SIZE];
+  char line[TOOL_LINE_SIZE];
   static char fields[SUITE_FIELDS][FIELD_SIZE];
-  while (fgets(line, sizeof line, file) != nullptr) {
-    size_t length = strlen(line);
-    // The rest of an overlong line is not a line of its own.
-    if (length == sizeof line - 1 && line[length - 1] != '\n') {
-      int c;
-      while ((c = fgetc(file)) != EOF && c != '\n') {
-      }
-    }
+  size_t length = 0;
+  // The rest of an overlong line is skipped, not read as a line of its own.
+  while (readToolLine(file, line, &length)) {
     // 1. Empty lines are skipped.
     if (length <= 1) continue;
     // 2. Control characters and bytes above 127 become blanks.

@@ -7,11 +7,12 @@
 #include "search/engine.h"
 
 // Reads one line, bounded, skipping the rest of an overlong line.
-bool readToolLine(FILE* file, char* buffer) {
+bool readToolLine(FILE* file, char* buffer, size_t* kept) {
   size_t length = 0;
   int c = fgetc(file);
   if (c == EOF) {
     buffer[0] = '\0';
+    if (kept != nullptr) *kept = 0;
     return false;
   }
   while (c != EOF && c != '\n') {
@@ -20,6 +21,7 @@ bool readToolLine(FILE* file, char* buffer) {
   }
   buffer[length++] = '\n';
   buffer[length] = '\0';
+  if (kept != nullptr) *kept = length;
   return true;
 }
 

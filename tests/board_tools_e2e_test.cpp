@@ -91,6 +91,12 @@ TEST(ToolsE2E, PerftSuites) {
                                                                       kiwipete + " ;D1 48\n")});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "score = 2 / 3\n");
+  // A zero byte early in an overlong line does not make it short: the line
+  // is one line (no position), its tail no line of its own.
+  r = run(programs[1], {"-perftsuite", scratch.write("zero.epd", std::string(1, '\0') + std::string(254, 'x') +
+                                                                     start + " ;D1 20\n")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "score = 0 / 1\n");
 }
 
 TEST(ToolsE2E, Help) {
