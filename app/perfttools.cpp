@@ -215,7 +215,9 @@ bool fieldMatches(const char* field, int depth, u64 nodes) {
 
 }  // namespace
 
-// Lines of up to 255 characters; every non-empty line is scored.
+// Lines of up to 255 characters; every non-empty line is scored. Running
+// out of memory fails the whole run: a score of the lines before it would
+// pass for the suite's.
 bool perftSuite(PerftContext* pc, const char* fileName, int depth) {
   FILE* file = openToolFile(fileName);
   if (file == nullptr) return false;
@@ -241,7 +243,11 @@ bool perftSuite(PerftContext* pc, const char* fileName, int depth) {
       total++;
       continue;
     }
-    if (!allocateMoveBuffer(pc)) break;
+    if (!allocateMoveBuffer(pc)) {
+      fclose(file);
+      fputs("out of memory\n", stderr);
+      return false;
+    }
     pc->nodes = 0;
     perftCount(pc, depth);
     freeMoveBuffer(pc);
