@@ -215,7 +215,7 @@ void printReport(const SuiteTotals& totals, double elapsed) {
   sendLine("Time : %s", timeText);
   sendLine("%s", "");
   sendLine("Total nodes = %8llu, Speed %d", static_cast<unsigned long long>(totals.nodes),
-         ratePerSecond(totals.nodes, elapsed));
+           ratePerSecond(totals.nodes, elapsed));
   // An empty suite has no depths: print zeros rather than 1024 or a division by zero.
   const u32 minDepth = totals.searched ? totals.minDepth : 0;
   const u32 average = totals.counted ? totals.depthSum / static_cast<u32>(totals.counted) : 0;
