@@ -41,12 +41,11 @@ int readIniString(const char* key, char* value) {
         size_t length = strlen(line);
         if (length == 0) continue;
 
-        // 2. Header: the name lies between "[" and the last character. Only
-        //    "Engine" opens the settings; other headers (and a bare "[")
-        //    change nothing, so [Engine] stays open across them.
+        // 2. Header: only "[Engine]" with its closing bracket opens the
+        //    settings; other headers (and a bare "[") change nothing, so
+        //    [Engine] stays open across them.
         if (line[0] == '[') {
-            if (length >= 2 && length - 2 == 6 && strncmp(line + 1, "Engine", 6) == 0)
-                snprintf(section, sizeof section, "%s", "Engine");
+            if (strcmp(line, "[Engine]") == 0) snprintf(section, sizeof section, "%s", "Engine");
             continue;
         }
 

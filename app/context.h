@@ -6,12 +6,15 @@
 class Engine;
 class Protocol;
 
-constexpr int LINE_BUFFER_SIZE = 4096;
+// A GUI sends the whole game on every "position ... moves" line: input lines
+// of up to 64 KiB (some 13,000 plies) are read whole, longer ones dropped.
+constexpr int LINE_TEXT_LIMIT = 65536;
+constexpr int LINE_BUFFER_SIZE = LINE_TEXT_LIMIT + 1;
 
 struct MainContext {
   Engine* engine;
   Protocol* protocol;
-  char* lineBuffer;  // LINE_BUFFER_SIZE chars
+  char* lineBuffer;  // LINE_BUFFER_SIZE chars, allocated once
   u8 quit;
   u32 infinite;
   u32 ponderOption;

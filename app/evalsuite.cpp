@@ -5,6 +5,7 @@
 
 #include "app/toolcommon.h"
 #include "eval/eval.h"
+#include "protocol/linewriter.h"
 #include "search/engine.h"
 #include "search/tt.h"
 
@@ -20,11 +21,12 @@ bool evalSuite(Engine& engine, const char* fileName) {
     // The line end becomes a trailing blank of the printed text.
     blankControlCharacters(line);
     hashClear();
-    if (engine.setFEN(line)) printf("%s ; eval %d\n", line, evaluateLazy(engine.board, -32000, 32000));
+    if (engine.setFEN(line)) sendLine("%s ; eval %d", line, evaluateLazy(engine.board, -32000, 32000));
     counted += 1;
   }
   const double elapsed = wallClockMicroseconds() - start;
   if (!closeToolFile(file)) return false;
-  printToolTiming("\nTime : ", elapsed, counted, "eval");
+  sendLine("%s", "");
+  printToolTiming("Time : ", elapsed, counted, "eval");
   return true;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/toolcommon.h"
+#include "protocol/linewriter.h"
 
 namespace {
 
@@ -185,7 +186,7 @@ bool fenTextIsPlausible(const char* line, int* failAt) {
 bool checkFenSuite(const char* fileName) {
   FILE* file = openToolFile(fileName);
   if (!file) return false;
-  printf("Check FEN suite : '%s'\n", fileName);
+  sendLine("Check FEN suite : '%s'", fileName);
   char line[TOOL_LINE_SIZE];
   unsigned valid = 0;
   unsigned counted = 0;
@@ -196,11 +197,11 @@ bool checkFenSuite(const char* fileName) {
     if (fenTextIsPlausible(line, &failAt)) {
       valid += 1;
     } else {
-      printf("Invalid FEN String : '%s'\n", line + failAt);
+      sendLine("Invalid FEN String : '%s'", line + failAt);
     }
     counted += 1;
   }
   if (!closeToolFile(file)) return false;
-  printf("Checked %u / %u valid FEN string\n", valid, counted);
+  sendLine("Checked %u / %u valid FEN string", valid, counted);
   return true;
 }

@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
   // 6. Processor test.
 #if TARVOK_POPCNT
   if (!cpuHasPopcount()) {
-    printf("Hardware popcount not supported : use tarvok-%d%d-linux-64\n", 1, 8);
+    sendLine("Hardware popcount not supported : use tarvok-%d%d-linux-64", 1, 8);
     return fail(ctx);
   }
   ctx.hasPopcount = 1;

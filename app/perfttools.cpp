@@ -133,8 +133,10 @@ void divide(MainContext* ctx, int depth) {
     sendLine("%10s : %16llu", pc->rootEntries[i].text, (unsigned long long)pc->rootEntries[i].count);
     total += pc->rootEntries[i].count;
   }
-  sendLine("\n     total : %16llu", (unsigned long long)total);
-  printTimeAndSpeed("\nTime = %s", us, speedFigure(total, 1000000, us));
+  sendLine("%s", "");
+  sendLine("     total : %16llu", (unsigned long long)total);
+  sendLine("%s", "");
+  printTimeAndSpeed("Time = %s", us, speedFigure(total, 1000000, us));
   // 7. Release.
   freeMoveBuffer(pc);
   free(pc->rootEntries);
@@ -213,23 +215,20 @@ bool fieldMatches(const char* field, int depth, u64 nodes) {
 
 }  // namespace
 
-// Lines of up to 255 characters; every non-empty line is scored.
+// Lines of up to 255 characters; every non-empty line is scored. Running
+// out of memory fails the whole run: a score of the lines before it would
+// pass for the suite's.
 bool perftSuite(PerftContext* pc, const char* fileName, int depth) {
   FILE* file = openToolFile(fileName);
   if (file == nullptr) return false;
   depth = clampDepth(depth);
   Engine* engine = pc->engine;
   int passed = 0, total = 0;
-  char line[FIELD_SIZE];
+  char line[TOOL_LINE_SIZE];
   static char fields[SUITE_FIELDS][FIELD_SIZE];
-  while (fgets(line, sizeof line, file) != nullptr) {
-    size_t length = strlen(line);
-    // The rest of an overlong line is not a line of its own.
-    if (length == sizeof line - 1 && line[length - 1] != '\n') {
-      int c;
-      while ((c = fgetc(file)) != EOF && c != '\n') {
-      }
-    }
+  size_t length = 0;
+  // The rest of an overlong line is skipped, not read as a line of its own.
+  while (readToolLine(file, line, &length)) {
     // 1. Empty lines are skipped.
     if (length <= 1) continue;
     // 2. Control characters and bytes above 127 become blanks.
@@ -244,7 +243,11 @@ bool perftSuite(PerftContext* pc, const char* fileName, int depth) {
       total++;
       continue;
     }
-    if (!allocateMoveBuffer(pc)) break;
+    if (!allocateMoveBuffer(pc)) {
+      fclose(file);
+      fputs("out of memory\n", stderr);
+      return false;
+    }
     pc->nodes = 0;
     perftCount(pc, depth);
     freeMoveBuffer(pc);
@@ -259,7 +262,7 @@ bool perftSuite(PerftContext* pc, const char* fileName, int depth) {
     total++;
   }
   if (!closeToolFile(file)) return false;
-  printf("score = %d / %d\n", passed, total);
+  sendLine("score = %d / %d", passed, total);
   return true;
 }
 

@@ -11,9 +11,9 @@ void perftd(MainContext* ctx, int depth);
 // Counts per legal root move and prints one line each, then the total.
 void divide(MainContext* ctx, int depth);
 // Runs a perft suite file at a depth and prints the score; a line whose FEN
-// is refused fails. False, printing nothing, if the file does not open or a
-// read fails.
+// is refused fails. False, printing no score, if the file does not open, a
+// read fails or memory runs out ("out of memory" on standard error).
 bool perftSuite(PerftContext* ctx, const char* fileName, int depth);
 // Sets up the engine, runs the suite and releases the tables; false when the
-// file could not be read.
+// file could not be read or memory ran out.
 bool runPerftSuite(MainContext* ctx, const char* fileName, int depth);

@@ -151,7 +151,7 @@ void runField(Engine& engine, const EpdField& field, const char* line, SuiteTota
   // 1. The position.
   hashClear();
   if (!engine.setFEN(field.fen)) {
-    printf("ERROR : bad FEN !\n");
+    sendLine("ERROR : bad FEN !");
     addFailed(totals, line);
     return;
   }
@@ -159,7 +159,7 @@ void runField(Engine& engine, const EpdField& field, const char* line, SuiteTota
   MoveSlot moves[MAX_MOVES];
   const u32 count = generateMoves(board, moves, boardInCheck(board));
   if (count == 0) {
-    printf("no result !");
+    sendText("no result !");  // no line end: the next text follows on this line
     addFailed(totals, line);
     return;
   }
@@ -173,7 +173,7 @@ void runField(Engine& engine, const EpdField& field, const char* line, SuiteTota
   // Without a legal move the search returns at once and leaves the flag to us.
   engine.searching = 0;
   if (engine.gamePly == 0) {
-    printf("no result !\n");
+    sendLine("no result !");
     addFailed(totals, line);
     return;
   }
@@ -192,10 +192,10 @@ void runField(Engine& engine, const EpdField& field, const char* line, SuiteTota
   moveToText(slot, longText);
   const bool good = epdFieldAccepts(field, san, longText);
   if (good) {
-    printf("result => '%s' : ok\n", san);
+    sendLine("result => '%s' : ok", san);
     totals.good += 1;
   } else {
-    printf("result => '%s' : bad\n", san);
+    sendLine("result => '%s' : bad", san);
     addFailed(totals, line);
   }
 
@@ -211,16 +211,22 @@ void runField(Engine& engine, const EpdField& field, const char* line, SuiteTota
 void printReport(const SuiteTotals& totals, double elapsed) {
   char timeText[32];
   formatTime(elapsed, timeText, sizeof(timeText));
-  printf("\nTime : %s\n", timeText);
-  printf("\nTotal nodes = %8llu, Speed %d\n", static_cast<unsigned long long>(totals.nodes),
-         ratePerSecond(totals.nodes, elapsed));
+  sendLine("%s", "");
+  sendLine("Time : %s", timeText);
+  sendLine("%s", "");
+  sendLine("Total nodes = %8llu, Speed %d", static_cast<unsigned long long>(totals.nodes),
+           ratePerSecond(totals.nodes, elapsed));
   // An empty suite has no depths: print zeros rather than 1024 or a division by zero.
   const u32 minDepth = totals.searched ? totals.minDepth : 0;
   const u32 average = totals.counted ? totals.depthSum / static_cast<u32>(totals.counted) : 0;
-  printf("\nDepth min = %u, max = %u, average = %u\n", minDepth, totals.maxDepth, average);
-  printf("\nScore = %d / %d\n", totals.good, totals.counted);
-  printf("\nBad results : \n");
-  for (const auto& failed : totals.failed) printf("%s", failed.data());
+  sendLine("%s", "");
+  sendLine("Depth min = %u, max = %u, average = %u", minDepth, totals.maxDepth, average);
+  sendLine("%s", "");
+  sendLine("Score = %d / %d", totals.good, totals.counted);
+  sendLine("%s", "");
+  sendLine("Bad results : ");
+  // Each kept line ends in its own newline.
+  for (const auto& failed : totals.failed) sendText(failed.data());
 }
 
 }  // namespace
@@ -231,8 +237,10 @@ bool testSuite(PerftContext* context, const char* fileName) {
   if (!file) return false;
   Engine& engine = *context->engine;
   engine.testSuiteMode = 1;
-  printf("Tarvok version %s\n\n", "1.8");
-  printf("Test suite : %s\n\n", fileName);
+  sendLine("Tarvok version %s", "1.8");
+  sendLine("%s", "");
+  sendLine("Test suite : %s", fileName);
+  sendLine("%s", "");
   const double start = wallClockMicroseconds();
 
   SuiteTotals totals;
@@ -242,8 +250,9 @@ bool testSuite(PerftContext* context, const char* fileName) {
     if (strlen(line) < 2) continue;
     int scan = 0;
     while (findEpdField(line, scan, &field)) {
-      printf("-------------------------------------------------------------------------------\n");
-      printf(field.avoid ? "%s am %s; id %s;\n\n" : "%s bm %s; id %s;\n\n", field.fen, field.moves, field.id);
+      sendLine("-------------------------------------------------------------------------------");
+      sendLine(field.avoid ? "%s am %s; id %s;" : "%s bm %s; id %s;", field.fen, field.moves, field.id);
+      sendLine("%s", "");
       runField(engine, field, line, totals);
       scan = field.next;
     }

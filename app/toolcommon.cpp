@@ -7,11 +7,12 @@
 #include "search/engine.h"
 
 // Reads one line, bounded, skipping the rest of an overlong line.
-bool readToolLine(FILE* file, char* buffer) {
+bool readToolLine(FILE* file, char* buffer, size_t* kept) {
   size_t length = 0;
   int c = fgetc(file);
   if (c == EOF) {
     buffer[0] = '\0';
+    if (kept != nullptr) *kept = 0;
     return false;
   }
   while (c != EOF && c != '\n') {
@@ -20,6 +21,7 @@ bool readToolLine(FILE* file, char* buffer) {
   }
   buffer[length++] = '\n';
   buffer[length] = '\0';
+  if (kept != nullptr) *kept = length;
   return true;
 }
 
@@ -74,8 +76,8 @@ int ratePerSecond(unsigned long long count, double elapsed) {
 void printToolTiming(const char* timeLabel, double elapsed, unsigned long long count, const char* unit) {
   char timeText[32];
   formatTime(elapsed, timeText, sizeof(timeText));
-  printf("%s%s\n", timeLabel, timeText);
-  printf("Speed : %d %s/s\n", ratePerSecond(count, elapsed), unit);
+  sendLine("%s%s", timeLabel, timeText);
+  sendLine("Speed : %d %s/s", ratePerSecond(count, elapsed), unit);
 }
 
 // Builds the tables and a fresh game for a tool.

@@ -15,9 +15,10 @@ constexpr size_t TOOL_LINE_SIZE = TOOL_LINE_TEXT + 2;
 
 // Reads one line of `file` into `buffer` (TOOL_LINE_SIZE bytes): the text of
 // the line, cut after 255 characters, always followed by one "\n". The rest of
-// a longer line is skipped, so a long line stays one line. Returns false at
-// end of file when nothing was read.
-bool readToolLine(FILE* file, char* buffer);
+// a longer line is skipped, so a long line stays one line. The bytes kept,
+// the "\n" included, go to *kept when given: a zero byte in the text does not
+// end it there. Returns false at end of file when nothing was read.
+bool readToolLine(FILE* file, char* buffer, size_t* kept = nullptr);
 
 // Opens a suite or list file for reading; null when it does not open or its
 // first read fails (a directory opens on Linux but cannot be read), so that

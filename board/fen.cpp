@@ -8,6 +8,7 @@
 #include "board/castling.h"
 #include "board/makemove.h"
 #include "board/zobrist.h"
+#include "protocol/linewriter.h"
 
 namespace {
 
@@ -322,7 +323,7 @@ void boardGetFEN(const Board& b, char* out, size_t size) {
 // Ranks 8 to 1 between separator lines, then the side to move.
 void printBoard(const Board& b) {
   const char* separator = "|---|---|---|---|---|---|---|---|";
-  puts(separator);
+  sendLine("%s", separator);
   for (int rank = 7; rank >= 0; rank--) {
     char line[40];
     size_t n = 0;
@@ -335,10 +336,10 @@ void printBoard(const Board& b) {
       line[n++] = '|';
     }
     line[n] = '\0';
-    puts(line);
-    puts(separator);
+    sendLine("%s", line);
+    sendLine("%s", separator);
   }
-  puts(b.side == WHITE ? "White to play" : "Black to play");
+  sendLine("%s", b.side == WHITE ? "White to play" : "Black to play");
 }
 
 void boardSetStart(Board& b) { boardSetFEN(b, START_FEN); }

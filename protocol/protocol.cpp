@@ -15,9 +15,8 @@
 bool Protocol::handleLine(const char* line) {
     if (engine->searching) return handleDuringSearch(line);
     bool go = dispatch(line);
-    char waiting[LINE_BUFFER_SIZE];
     for (;;) {
-        while (go && !context->quit && deferred.pop(waiting)) go = dispatch(waiting);
+        while (go && !context->quit && deferred.pop(waitingLine)) go = dispatch(waitingLine);
         if (!go || context->quit || !runQueuedSearch()) break;
     }
     return go;
@@ -50,7 +49,7 @@ bool Protocol::printCommand(const char* line) {
     } else if (lineStartsWith(line, "printFEN")) {
         char fen[FEN_BUFFER_SIZE];
         e->getFEN(fen, sizeof fen);
-        puts(fen);
+        sendLine("%s", fen);
     } else {
         return false;
     }
@@ -104,31 +103,42 @@ bool LineQueue::push(const char* line) {
     return true;
 }
 
-// Takes the oldest line; false when the queue is empty.
+// Takes the oldest line; false when the queue is empty. Only its text is
+// copied: most lines are short, the slots are 64 KiB.
 bool LineQueue::pop(char* out) {
     if (count == 0) return false;
-    memcpy(out, lines[head], LINE_BUFFER_SIZE);
+    memcpy(out, lines[head], strlen(lines[head]) + 1);
     head = (head + 1) % CAPACITY;
     --count;
     return true;
 }
 
-// Reads one line (at most 4095 characters) and cuts its first newline; a
-// longer line comes back empty.
+// Reads one line byte by byte (standard input is unbuffered, so that the
+// search's poll, a select on descriptor 0, never misses a line held in a
+// stdio buffer). Its length is the count of bytes read, so a zero byte in
+// it cannot make an over-long line pass for a short one. A CR just before
+// the LF (or the end of input) ends the line with it, for clients that end
+// lines with CR LF.
 int readInputLine(char* buffer) {
-    if (!fgets(buffer, LINE_BUFFER_SIZE, stdin)) return 0;
-    char* newline = strchr(buffer, '\n');
-    if (newline) {
-        *newline = 0;
-        return 1;
-    }
-    if (strlen(buffer) < LINE_BUFFER_SIZE - 1) return 1;  // the last line, without its newline
-    // The buffer is full: unless its newline comes next, the line is longer
-    // than any command, and its tail must not run as a line of its own.
     int c = getchar();
-    if (c == '\n' || c == EOF) return 1;
-    while (c != '\n' && c != EOF) c = getchar();
-    buffer[0] = 0;
+    if (c == EOF) return 0;
+    int length = 0;
+    bool tooLong = false;
+    bool carriageReturn = false;
+    auto keep = [&](int byte) {
+        if (length < LINE_TEXT_LIMIT)
+            buffer[length++] = (char)byte;
+        else
+            tooLong = true;
+    };
+    for (; c != '\n' && c != EOF; c = getchar()) {
+        // A CR is kept only once a byte other than the line end follows it.
+        if (carriageReturn) keep('\r');
+        carriageReturn = c == '\r';
+        if (!carriageReturn) keep(c);
+    }
+    // An over-long line is thrown away whole: no part of it may run as a command.
+    buffer[tooLong ? 0 : length] = 0;
     return 1;
 }
 

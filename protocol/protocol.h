@@ -16,7 +16,7 @@ struct LineQueue {
 
     // Appends a copy of line (cut to the buffer); false when full.
     bool push(const char* line);
-    // Takes the oldest line into out (LINE_BUFFER_SIZE bytes); false when empty.
+    // Copies the oldest line into out (LINE_BUFFER_SIZE bytes); false when empty.
     bool pop(char* out);
     bool empty() const { return count == 0; }
     bool full() const { return count == CAPACITY; }
@@ -61,6 +61,12 @@ public:
     // Lines that wait for the running search to end.
     LineQueue deferred;
 
+private:
+    // The waiting line being run. Waiting lines are only taken while no
+    // search runs (a search's poll goes to handleDuringSearch), so one buffer
+    // serves; it is too large for the stack.
+    char waitingLine[LINE_BUFFER_SIZE];
+
 protected:
     // Runs one command with no search running (or one of the at-once commands).
     virtual bool dispatch(const char*) { return true; }
@@ -95,9 +101,10 @@ public:
 // is full strength).
 void setStrength(u32 elo);
 
-// Reads one line of at most 4095 characters from standard input into
-// buffer and cuts it at its first newline; a longer line is read to its end
-// and thrown away (buffer empty). 0 at end of input or on error.
+// Reads one line of at most LINE_TEXT_LIMIT characters from standard input
+// into buffer (LINE_BUFFER_SIZE bytes), without its LF or CR LF; a longer
+// line is read to its end and thrown away (buffer empty). 0 at end of input
+// or on error.
 int readInputLine(char* buffer);
 
 // The poll of a running search: when standard input has a line, reads it

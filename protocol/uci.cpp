@@ -153,7 +153,7 @@ void UciOutput::writeBestMove(u32 best, u32 ponder) {
     } else {
         snprintf(line, sizeof line, "bestmove %s", bestText);
     }
-    puts(line);
+    sendLine("%s", line);
 }
 
 // Best move of the search that has just been stopped or aborted: the first
@@ -274,7 +274,7 @@ bool UciProtocol::dispatch(const char* line) {
         return true;
     }
     if (strcmp(line, "isready") == 0) {
-        puts("readyok");
+        sendLine("readyok");
         return true;
     }
     if (lineStartsWith(line, "position ")) {
@@ -432,7 +432,7 @@ void UciProtocol::go(const char* line) {
             ponderResultBest = ponderResultPonder = 0;
             return;
         }
-        puts("bestmove 0000");
+        sendLine("bestmove 0000");
         return;
     }
     startSearch();
@@ -480,7 +480,7 @@ void UciProtocol::applyStrength() {
 // Loads the book file; a failure is reported and switches the book off.
 void UciProtocol::loadBook() {
     if (!engine->loadBook(context->bookFile)) {
-        puts("info string book file not found");
+        sendLine("info string book file not found");
         context->Book = 0;
     }
 }
@@ -548,20 +548,20 @@ void UciProtocol::setOption(const char* line) {
 void UciProtocol::identify() {
     Engine* e = engine;
     sendLine("id name Tarvok %s %s", TARVOK_VERSION, context->buildKind);
-    puts("id author Merrowin");
+    sendLine("id author Merrowin");
     sendLine("option name Hash type spin default %d min %d max %d", 32, 1, 8192);
-    puts("option name Ponder type check default false");
-    puts("option name OwnBook type check default false");
-    puts("option name Book File type string default tarvokbook-11.bin");
-    puts("option name Clear Hash type button");
-    puts("option name UCI_Chess960 type check default false");
+    sendLine("option name Ponder type check default false");
+    sendLine("option name OwnBook type check default false");
+    sendLine("option name Book File type string default tarvokbook-11.bin");
+    sendLine("option name Clear Hash type button");
+    sendLine("option name UCI_Chess960 type check default false");
     sendLine("option name MultiPV type spin default 1 min 1 max %d", 32);
-    puts("option name UCI_LimitStrength type check default false");
+    sendLine("option name UCI_LimitStrength type check default false");
     sendLine("option name UCI_Elo type spin default %d min %d max %d", 2600, 1000, 2600);
     e->init(32);
     e->newGame();
     context->Book = 0;
     snprintf(context->bookFile, sizeof context->bookFile, "%s", DEFAULT_BOOK_FILE);
     context->infinite = 0;
-    puts("uciok");
+    sendLine("uciok");
 }

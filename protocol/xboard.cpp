@@ -188,9 +188,7 @@ void XboardOutput::searchDone(int stop) {
     //    waited for this move still run on the game's position.
     char hintText[8];
     moveToCoordinate(context->ponderMove, e->chess960, hintText);
-    char hint[256];
-    snprintf(hint, sizeof hint, "Hint: %s", hintText);
-    puts(hint);
+    sendLine("Hint: %s", hintText);
     context->ponderPending = 1;
     p->queueSearch(SearchPonder);
 }

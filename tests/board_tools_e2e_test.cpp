@@ -1,8 +1,50 @@
 // The perft switches of both programs, driven through pipes with a time-out.
+#include <sys/resource.h>
+
 #include "e2e_driver.h"
 #include "test_support.h"
 
 namespace {
+
+// A run of the generic program in dir with its address space capped at
+// limit bytes: exit status, standard output, standard error.
+struct LimitedRun {
+  int status = -1;
+  std::string out, err;
+};
+
+LimitedRun runWithAddressLimit(const std::vector<std::string>& args, rlim_t limit, const std::string& dir) {
+  LimitedRun result;
+  int out[2], err[2];
+  if (pipe(out) != 0 || pipe(err) != 0) return result;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_RDONLY);
+    dup2(null, 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    for (int fd : {null, out[0], out[1], err[0], err[1]}) close(fd);
+    const rlimit cap = {limit, limit};
+    if (chdir(dir.c_str()) != 0 || setrlimit(RLIMIT_AS, &cap) != 0) _exit(127);
+    std::vector<char*> argv = {const_cast<char*>(TARVOK_BIN_GENERIC)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  close(err[1]);
+  // The outputs are a few lines: the pipes hold them until the end.
+  int status = 0;
+  waitpid(pid, &status, 0);
+  char buffer[4096];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) result.out.append(buffer, size_t(n));
+  for (ssize_t n; (n = read(err[0], buffer, sizeof buffer)) > 0;) result.err.append(buffer, size_t(n));
+  close(out[0]);
+  close(err[0]);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
 
 // Runs a program with its arguments, standard input at its end.
 ToolRun run(const std::string& program, const std::vector<std::string>& args) {
@@ -91,6 +133,41 @@ TEST(ToolsE2E, PerftSuites) {
                                                                       kiwipete + " ;D1 48\n")});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "score = 2 / 3\n");
+  // A zero byte early in an overlong line does not make it short: the line
+  // is one line (no position), its tail no line of its own.
+  r = run(programs[1], {"-perftsuite", scratch.write("zero.epd", std::string(1, '\0') + std::string(254, 'x') +
+                                                                     start + " ;D1 20\n")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "score = 0 / 1\n");
+}
+
+// A suite run that runs out of memory fails with status 1 and prints no
+// score: a score of the lines before would pass for the suite's. The least
+// address space the run needs is found first; a cap a little below it lets
+// everything but the move buffer of the count (over 256 KiB) be allocated.
+TEST(ToolsE2E, PerftSuiteFailsWhenMemoryRunsOut) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's shadow memory does not fit under an address-space cap";
+#endif
+  ScratchDir scratch;
+  const std::string suite =
+      scratch.write("suite.epd", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 ;D1 20\n");
+  const std::vector<std::string> args = {"-perftsuite", suite, "1"};
+  auto passes = [&](rlim_t limit) {
+    const LimitedRun r = runWithAddressLimit(args, limit, scratch.dir);
+    return r.status == 0 && r.out == "score = 1 / 1\n";
+  };
+  rlim_t low = rlim_t(1) << 20, high = rlim_t(1) << 30;
+  ASSERT_FALSE(passes(low));
+  ASSERT_TRUE(passes(high));
+  while (high - low > 16 * 1024) {
+    const rlim_t middle = low + (high - low) / 2;
+    (passes(middle) ? high : low) = middle;
+  }
+  const LimitedRun r = runWithAddressLimit(args, high - 128 * 1024, scratch.dir);
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("out of memory\n"), std::string::npos) << r.err;
 }
 
 TEST(ToolsE2E, Help) {

@@ -6,9 +6,11 @@ const int WAIT = 10000;
 const char* BANNER = "Tarvok 1.8 (64 bits) by Merrowin";
 }  // namespace
 
-// Any other first line ends the program after the banner.
+// Any other first line ends the program after the banner. Only the CR just
+// before the LF goes with it: "uci\r\r" is no protocol name; "quit\r" is
+// "quit", which is none either.
 TEST(ConsoleE2e, OtherFirstLinesEndTheProgram) {
-    for (const char* first : {"UCI", "uci ", "xboard ", "setvalue", "hello", "quit\r"}) {
+    for (const char* first : {"UCI", "uci ", "xboard ", "setvalue", "hello", "uci\r\r", "quit\r"}) {
         E2eDriver d;
         ASSERT_TRUE(d.start(TARVOK_BIN_POPCNT));
         d.send(first);
@@ -42,17 +44,19 @@ TEST(ConsoleE2e, EndOfInputBeforeAnyProtocol) {
     EXPECT_EQ(d.waitExit(WAIT), 0);
 }
 
-// A line longer than the buffer is one line that is too long: it is thrown
-// away whole, and no tail of it runs as a command, neither between searches
-// nor while one runs. A line that just fits is still read as it stands.
+// A line longer than 65536 characters is one line that is too long: it is
+// thrown away whole, and no tail of it runs as a command, neither between
+// searches nor while one runs; a zero byte in it changes nothing. A line
+// that just fits is still read as it stands, a zero byte ends its command.
 TEST(ConsoleE2e, OverlongLinesAreDroppedWhole) {
-    const std::string fill(4095, 'x');
+    const std::string fill(65536, 'x');
+    const std::string zero(1, '\0');
     E2eDriver d;
     ASSERT_TRUE(d.start(TARVOK_BIN_POPCNT));
     d.send("uci");
     ASSERT_TRUE(d.waitFor("uciok", WAIT)) << d.transcript();
     std::string longLine = "position startpos moves";
-    while (longLine.size() < 10000) longLine += " e2e4";
+    while (longLine.size() < 70000) longLine += " e2e4";
     d.send(longLine);
     d.send(fill + "isready");
     d.send("go infinite");
@@ -76,15 +80,46 @@ TEST(ConsoleE2e, OverlongLinesAreDroppedWhole) {
     seen.clear();
     x.send(fill + "ping 77");
     x.send(fill + "e2e4");
+    x.send(zero + fill + "ping 79");
+    x.send(zero + std::string(4094, 'x') + "ping 80");
     std::string fits = "ping 78";
-    fits.resize(4095, ' ');
-    x.send(fits);
+    fits.resize(65536, ' ');
+    x.send(fits + "\r");
     x.send("printFEN");
     std::string fen;
     ASSERT_TRUE(x.waitFor("rnbqkbnr/", WAIT, &seen, &fen)) << x.transcript();
     EXPECT_EQ(e2e::countPrefix(seen, "pong 77"), 0) << x.transcript();
     EXPECT_EQ(e2e::countPrefix(seen, "pong 78"), 1) << x.transcript();
+    EXPECT_EQ(e2e::countPrefix(seen, "pong 79"), 0) << x.transcript();
+    EXPECT_EQ(e2e::countPrefix(seen, "pong 80"), 0) << x.transcript();
     EXPECT_EQ(fen.find("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w"), 0u) << fen;
     x.send("quit");
+    EXPECT_EQ(x.waitExit(WAIT), 0);
+}
+
+// A client that ends its lines with CR LF is understood in full, from the
+// first line on, in both protocols and during a search.
+TEST(ConsoleE2e, CrLfLineEnds) {
+    E2eDriver d;
+    ASSERT_TRUE(d.start(TARVOK_BIN_POPCNT));
+    d.sendRaw("uci\r\nisready\r\nposition startpos moves e2e4\r\nprintFEN\r\ngo depth 2\r\n");
+    std::vector<std::string> seen;
+    ASSERT_TRUE(d.waitFor("bestmove", WAIT, &seen)) << d.transcript();
+    EXPECT_EQ(e2e::countPrefix(seen, "uciok"), 1) << d.transcript();
+    EXPECT_EQ(e2e::countPrefix(seen, "readyok"), 1) << d.transcript();
+    EXPECT_EQ(e2e::countPrefix(seen, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b "), 1) << d.transcript();
+    EXPECT_TRUE(e2e::isBestMoveLine(seen.back())) << seen.back();
+    d.sendRaw("go infinite\r\nisready\r\n");
+    EXPECT_TRUE(d.waitFor("readyok", WAIT)) << d.transcript();
+    d.sendRaw("stop\r\n");
+    EXPECT_TRUE(d.waitFor("bestmove", WAIT)) << d.transcript();
+    d.sendRaw("quit\r\n");
+    EXPECT_EQ(d.waitExit(WAIT), 0);
+
+    E2eDriver x;
+    ASSERT_TRUE(x.start(TARVOK_BIN_POPCNT));
+    x.sendRaw("xboard\r\nprotover 2\r\nping 5\r\n");
+    EXPECT_TRUE(x.waitFor("pong 5", WAIT)) << x.transcript();
+    x.sendRaw("quit\r\n");
     EXPECT_EQ(x.waitExit(WAIT), 0);
 }

@@ -49,9 +49,10 @@ TEST_F(IniTest, IntegerValues) {
 }
 
 // Carriage returns, tabs and non-ASCII bytes end a line; a header without
-// its bracket names another section; no section before [Engine].
+// its closing bracket right after the name names another section; no
+// section before [Engine].
 TEST_F(IniTest, LineCutsAndHeaders) {
-    write("[Engine\r\nHash=4\r\n[Engine]\r\nBookFile=my book.bin\tcomment\r\nBook=\xc3\xa9\r\n[\r\nUseStrength=1\r\n");
+    write("[Engine\r\n[EngineX\r\nHash=4\r\n[Engine]\r\nBookFile=my book.bin\tcomment\r\nBook=\xc3\xa9\r\n[\r\nUseStrength=1\r\n");
     EXPECT_EQ(intOf("Hash"), -12345);
     char text[1024] = "unchanged";
     ASSERT_EQ(readIniString("BookFile", text), 1);

@@ -1,6 +1,14 @@
 // The protocols' output formats byte for byte (UCI info lines, xboard
 // thinking lines, console lines, the clock text and the line writer) and the
 // UCI options, checked in-process.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
 
 #include "app/context.h"
@@ -82,6 +90,94 @@ TEST(LineWriterTest, LinesAreWholeAndBounded) {
   EXPECT_EQ(out, "readyok\ndepth 3\n" + std::string(4095, 'x') + "\n");
 }
 
+// Runs the program in dir with args, writes input to it and collects its
+// writes to standard output: that is a packet socket, where each write
+// arrives as one record. The input stays open until a record begins with
+// endPrefix (the end of input would end a search as "quit" does).
+std::vector<std::string> outputWrites(const std::vector<std::string>& args, const std::string& input,
+                                      const std::string& endPrefix, const std::string& dir) {
+  std::vector<std::string> records;
+  signal(SIGPIPE, SIG_IGN);
+  int out[2], in[2];
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET, 0, out) != 0) return records;
+  if (pipe(in) != 0) return records;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(null, 2);
+    for (int fd : {null, in[0], in[1], out[0], out[1]}) close(fd);
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    std::vector<char*> argv = {const_cast<char*>(TARVOK_BIN_GENERIC)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  if (write(in[1], input.data(), input.size()) != ssize_t(input.size())) ADD_FAILURE() << "input not written";
+  bool inputOpen = !endPrefix.empty();
+  if (!inputOpen) close(in[1]);
+  static char record[65536];
+  for (;;) {
+    pollfd ready = {out[0], POLLIN, 0};
+    if (poll(&ready, 1, 30000) <= 0) {
+      ADD_FAILURE() << "no end of output";
+      break;
+    }
+    const ssize_t n = recv(out[0], record, sizeof record, 0);
+    if (n <= 0) break;
+    records.emplace_back(record, size_t(n));
+    if (inputOpen && records.back().compare(0, endPrefix.size(), endPrefix) == 0) {
+      close(in[1]);
+      inputOpen = false;
+    }
+  }
+  if (inputOpen) close(in[1]);
+  close(out[0]);
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return records;
+}
+
+// Each output line leaves in one write, text and newline together: a reader
+// that reads whatever has arrived never sees half a line. Protocol sessions
+// and the tools, the debug commands of the protocols included.
+TEST(LineWriterTest, EachLineLeavesInOneWrite) {
+  ScratchDir scratch;
+  const std::string start(START_FEN);
+  const std::string suite = scratch.write("suite.epd", start + " ;D1 20\n");
+  const std::string epd = scratch.write("bm.epd", "6k1/5ppp/8/8/8/8/8/R5K1 w - - bm Ra8#; id \"mate\";\n");
+  const struct {
+    std::vector<std::string> args;
+    std::string input;
+    std::string endPrefix;
+    std::string record;  // one write expected as it stands
+  } runs[] = {
+      {{},
+       "uci\nsetoption name OwnBook value true\nisready\nposition startpos moves e2e4\nprintBoard\nprintFEN\n"
+       "eval\nperft 2\ndivide 2\ngo depth 3\nposition fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo depth 1\n",
+       "bestmove 0000", "info string book file not found\n"},
+      {{}, "xboard\nprotover 2\nping 1\nnew\nhard\npost\nsd 3\ngo\n", "move ", "pong 1\n"},
+      {{"-perft", "2"}, "", "", "Nodes = 400\n"},
+      {{"-perftd", "2"}, "", "", "Nodes captures = 0\n"},
+      {{"-divide", "2"}, "", "", "\n"},
+      {{"-perftsuite", suite, "1"}, "", "", "score = 1 / 1\n"},
+      {{"-evalsuite", suite}, "", "", "\n"},
+      {{"-checkfensuite", suite}, "", "", "Checked 1 / 1 valid FEN string\n"},
+      {{"-testsuite", epd, "0.2"}, "", "", "Tarvok version 1.8\n"},
+      {{"-help"}, "", "", "Tarvok -perft <depth>\n"},
+  };
+  for (const auto& run : runs) {
+    const std::vector<std::string> records = outputWrites(run.args, run.input, run.endPrefix, scratch.dir);
+    const std::string name = run.args.empty() ? run.input.substr(0, run.input.find('\n')) : run.args[0];
+    EXPECT_TRUE(std::find(records.begin(), records.end(), run.record) != records.end()) << name << ": " << run.record;
+    for (const std::string& r : records)
+      EXPECT_TRUE(r.find('\n') == r.size() - 1) << name << ": one write of '" << r << "'";
+  }
+}
 
 std::string coordinate(Move m, u32 chess960) {
     char text[8];

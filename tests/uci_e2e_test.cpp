@@ -78,6 +78,35 @@ TEST(UciE2e, PositionCommandsSetTheBoard) {
     EXPECT_EQ(d.quit(), 0);
 }
 
+// A GUI sends the whole game on every position line: 821 plies (over 4 KiB)
+// and 10,001 plies (some 50 KB) set the game's position, also when the line
+// waits behind a search, and the answer is a move of the side to move.
+TEST(UciE2e, WholeGamePositionLines) {
+    E2eDriver d;
+    startUci(d);
+    for (int cycles : {205, 2500}) {
+        std::string line = "position startpos moves";
+        for (int i = 0; i < cycles; ++i) line += " g1f3 g8f6 f3g1 f6g8";
+        line += " e2e4";
+        const std::string fen = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 " +
+                                std::to_string(cycles * 2 + 1);
+        d.send(line);
+        EXPECT_EQ(currentFen(d, false), fen) << cycles;
+        d.send("go depth 2");
+        std::string best = bestMove(d);
+        ASSERT_TRUE(isBestMoveLine(best)) << best;
+        EXPECT_TRUE(best[10] == '7' || best[10] == '8') << best << " is no move of Black";
+        // The same line behind an infinite search waits for it to end.
+        d.send("position startpos");
+        d.send("go infinite");
+        d.send(line);
+        d.send("stop");
+        EXPECT_NE(bestMove(d), "") << d.transcript();
+        EXPECT_EQ(currentFen(d, false), fen) << cycles;
+    }
+    EXPECT_EQ(d.quit(), 0);
+}
+
 // Every limit kind ends in one well-formed bestmove after well-formed info lines.
 TEST(UciE2e, GoWithEachLimitAnswersBestmove) {
     E2eDriver d;
