@@ -8,7 +8,6 @@
 #include "board/castling.h"
 #include "board/makemove.h"
 #include "board/zobrist.h"
-#include "protocol/linewriter.h"
 
 namespace {
 
@@ -321,9 +320,9 @@ void boardGetFEN(const Board& b, char* out, size_t size) {
 }
 
 // Ranks 8 to 1 between separator lines, then the side to move.
-void printBoard(const Board& b) {
+void printBoard(const Board& b, void (*writeLine)(const char* text)) {
   const char* separator = "|---|---|---|---|---|---|---|---|";
-  sendLine("%s", separator);
+  writeLine(separator);
   for (int rank = 7; rank >= 0; rank--) {
     char line[40];
     size_t n = 0;
@@ -336,10 +335,10 @@ void printBoard(const Board& b) {
       line[n++] = '|';
     }
     line[n] = '\0';
-    sendLine("%s", line);
-    sendLine("%s", separator);
+    writeLine(line);
+    writeLine(separator);
   }
-  sendLine("%s", b.side == WHITE ? "White to play" : "Black to play");
+  writeLine(b.side == WHITE ? "White to play" : "Black to play");
 }
 
 void boardSetStart(Board& b) { boardSetFEN(b, START_FEN); }

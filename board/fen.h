@@ -14,8 +14,9 @@ constexpr size_t FEN_BUFFER_SIZE = 128;
 bool boardSetFEN(Board& b, const char* fen);
 // Writes the position as FEN text (bounded by size), with the move number.
 void boardGetFEN(const Board& b, char* out, size_t size);
-// Prints the board diagram on standard output.
-void printBoard(const Board& b);
+// Hands the board diagram to writeLine a line at a time (without newlines),
+// so that the caller's line writer decides how it is written.
+void printBoard(const Board& b, void (*writeLine)(const char* text));
 // Sets the standard start position with fresh stacks.
 void boardSetStart(Board& b);
 // Sets the empty board: no pieces, white to move, rights 15.

@@ -41,7 +41,7 @@ void Protocol::pollDuringSearch() {
 bool Protocol::printCommand(const char* line) {
     Engine* e = engine;
     if (lineStartsWith(line, "printBoard")) {
-        printBoard(e->board);
+        printBoard(e->board, [](const char* text) { sendLine("%s", text); });
     } else if (lineStartsWith(line, "eval")) {
         sendLine("eval = %.2f", evaluateLazy(e->board, -32000, 32000) * 0.01);
     } else if (lineStartsWith(line, "printHashKey")) {
