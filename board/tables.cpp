@@ -19,6 +19,7 @@ u64 bishopAttackStorage[BISHOP_STORAGE_SIZE];
 
 // Found once by a random search for sparse numbers that map every subset of
 // the mask without a harmful collision at shift 64 - (mask bits).
+// clang-format off
 const u64 rookMultipliers[64] = {
     0x0180001420804001ull, 0x2040200010004000ull, 0x0280200008100080ull, 0x8180048008011000ull,
     0x0100080010050002ull, 0x020008a110120004ull, 0x9100010004288200ull, 0x2100010000218052ull,
@@ -55,6 +56,7 @@ const u64 bishopMultipliers[64] = {
     0x000040c800982020ull, 0x1092020047080800ull, 0x20060a010861100aull, 0x0000802421840402ull,
     0x0024880040429200ull, 0x0020820408108100ull, 0x0800842006020621ull, 0x005002080104ba00ull,
 };
+// clang-format on
 
 namespace {
 

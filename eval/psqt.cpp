@@ -4,6 +4,7 @@
 // Black's tables are written in board order from a1 (rank 1 row first), so a
 // black piece reads its own square directly; white reads the square mirrored.
 // Middle-game values, black's side of the board; rows run from rank 1 up to rank 8.
+// clang-format off
 i32 pstMg[2][8][64] = {
   {
     {  // empty
@@ -174,6 +175,7 @@ i32 pstEg[2][8][64] = {
     },
   },
   {}};  // white: filled by mirrorPieceSquareTables
+// clang-format on
 
 // White's value on s is black's on the same file of the mirrored rank.
 void mirrorPieceSquareTables() {
