@@ -8,4 +8,3 @@ class Engine;
 // then the time and speed. Returns false, printing nothing, when the file
 // cannot be opened or read, and without the time when a read fails part way.
 bool evalSuite(Engine& engine, const char* fileName);
-

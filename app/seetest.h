@@ -9,4 +9,3 @@ class Engine;
 // generated move's slot receives its exchange value as score. Returns false,
 // printing nothing, when the file cannot be opened or read.
 bool seeTest(Engine& engine, const char* fileName);
-

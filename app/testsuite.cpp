@@ -1,10 +1,11 @@
 #include "app/testsuite.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <vector>
-#include <array>
 
+#include "app/context.h"
 #include "app/san.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
@@ -12,7 +13,6 @@
 #include "protocol/linewriter.h"
 #include "search/engine.h"
 #include "search/tt.h"
-#include "app/context.h"
 
 namespace {
 

@@ -6,13 +6,12 @@
 #include "board/types.h"
 #include "board/zobrist.h"
 
-
 // True when a piece of colour `by` attacks `square` over occupancy `occ`.
 inline bool isSquareAttackedOcc(const Board& b, int square, int by, u64 occ) {
   const u64* p = b.pieces[by];
   return (p[PAWN] & pawnAttacks[by ^ 1][square]) || (p[KNIGHT] & knightAttacks[square]) ||
-         ((p[BISHOP] | p[QUEEN]) & bishopAttacks(square, occ)) ||
-         ((p[ROOK] | p[QUEEN]) & rookAttacks(square, occ)) || (p[KING] & kingAttacks[square]);
+         ((p[BISHOP] | p[QUEEN]) & bishopAttacks(square, occ)) || ((p[ROOK] | p[QUEEN]) & rookAttacks(square, occ)) ||
+         (p[KING] & kingAttacks[square]);
 }
 
 // True when a piece of colour `by` attacks `square` on the current occupancy.

@@ -105,8 +105,7 @@ u32 generateCaptures(const Board& b, MoveSlot* list, u32 capacity) {
     addPawnCaptures(b, w, (pawns << 9) & ~FILE_A & targets, 9);
     if (b.epFile) {
       const int e = 40 + b.epFile - 1;
-      for (u64 f = pawnAttacks[BLACK][e] & pawns; f;)
-        w.add(makeMoveValue(popLsb(f), e, PAWN, PAWN, 0, MOVE_EP));
+      for (u64 f = pawnAttacks[BLACK][e] & pawns; f;) w.add(makeMoveValue(popLsb(f), e, PAWN, PAWN, 0, MOVE_EP));
     }
   } else {
     for (u64 t = (pawns >> 8) & empty & RANK_1; t;) {
@@ -117,8 +116,7 @@ u32 generateCaptures(const Board& b, MoveSlot* list, u32 capacity) {
     addPawnCaptures(b, w, (pawns >> 9) & ~FILE_H & targets, -9);
     if (b.epFile) {
       const int e = 16 + b.epFile - 1;
-      for (u64 f = pawnAttacks[WHITE][e] & pawns; f;)
-        w.add(makeMoveValue(popLsb(f), e, PAWN, PAWN, 0, MOVE_EP));
+      for (u64 f = pawnAttacks[WHITE][e] & pawns; f;) w.add(makeMoveValue(popLsb(f), e, PAWN, PAWN, 0, MOVE_EP));
     }
   }
   return w.n;

@@ -55,11 +55,20 @@ Move moveFromText(const Board& b, const char* text, int length, bool chess960) {
   int promotion = 0;
   if (length == 5) {
     switch (text[4]) {
-      case 'q': promotion = QUEEN; break;
-      case 'r': promotion = ROOK; break;
-      case 'b': promotion = BISHOP; break;
-      case 'n': promotion = KNIGHT; break;
-      default: return MOVE_NONE;
+      case 'q':
+        promotion = QUEEN;
+        break;
+      case 'r':
+        promotion = ROOK;
+        break;
+      case 'b':
+        promotion = BISHOP;
+        break;
+      case 'n':
+        promotion = KNIGHT;
+        break;
+      default:
+        return MOVE_NONE;
     }
   }
   // 3. Piece and flags.

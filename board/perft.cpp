@@ -58,10 +58,14 @@ inline u32 generateAll(const Board& b, MoveSlot* list, bool inCheck) {
 // The whole line through the king and a piece pinned to it.
 inline u64 pinLine(int k, int from) {
   switch (lineType[k][from]) {
-    case 1: return FILE_A << squareFile(k);
-    case 2: return RANK_1 << (8 * squareRank(k));
-    case 3: return diagonalMask[k];
-    default: return antiDiagonalMask[k];
+    case 1:
+      return FILE_A << squareFile(k);
+    case 2:
+      return RANK_1 << (8 * squareRank(k));
+    case 3:
+      return diagonalMask[k];
+    default:
+      return antiDiagonalMask[k];
   }
 }
 

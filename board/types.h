@@ -109,8 +109,8 @@ struct Board {
   i32 phase[2];
   u64 materialSignature;
   u8 castling;
-  u8 epFile;     // file + 1 of a pawn that just made a double step, 0 for none
-  u8 halfmove;   // plies since the last capture or pawn move, saturates at 255
+  u8 epFile;    // file + 1 of a pawn that just made a double step, 0 for none
+  u8 halfmove;  // plies since the last capture or pawn move, saturates at 255
   i32 kingSquare[2];
   u8 squares[64];
   i32 kingStart[2];
@@ -138,9 +138,8 @@ constexpr i32 phaseWeight[8] = {0, 0, 1, 1, 2, 4, 0, 0};
 constexpr i32 stageTable[25] = {3, 2, 2, 2, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0};
 // Increment of materialSignature for one piece: 4-bit counts of P N B R Q,
 // black in bits 0-19, white in bits 32-51; kings are not counted.
-constexpr u64 signatureStep[2][8] = {
-    {0, 1ull << 0, 1ull << 4, 1ull << 8, 1ull << 12, 1ull << 16, 0, 0},
-    {0, 1ull << 32, 1ull << 36, 1ull << 40, 1ull << 44, 1ull << 48, 0, 0}};
+constexpr u64 signatureStep[2][8] = {{0, 1ull << 0, 1ull << 4, 1ull << 8, 1ull << 12, 1ull << 16, 0, 0},
+                                     {0, 1ull << 32, 1ull << 36, 1ull << 40, 1ull << 44, 1ull << 48, 0, 0}};
 // Square of a pawn taken en passant = to-square + offset of the capturer.
 constexpr i32 epCaptureOffset[2] = {8, -8};
 // Castling rights kept after a king move of the colour.

@@ -35,17 +35,17 @@ constexpr u32 BOOK_PLY_LIMIT = 20;
 
 // One move of a book position.
 struct BookMove {
-    u32 move;
-    u32 weight;
-    u8 pctA;
-    u8 pctB;
+  u32 move;
+  u32 weight;
+  u8 pctA;
+  u8 pctB;
 };
 
 // One book position with up to BOOK_MAX_MOVES moves.
 struct BookEntry {
-    u64 key;
-    u32 moveCount;
-    BookMove moves[BOOK_MAX_MOVES];
+  u64 key;
+  u32 moveCount;
+  BookMove moves[BOOK_MAX_MOVES];
 };
 
 // The store, in the order keys were first added, which for a book written by

@@ -65,8 +65,8 @@ struct Slice {
 };
 
 // Solves the slice of pawn square p, given the solved slices of the squares ahead.
-void solveSlice(int p, Slice *slices) {
-  Slice &out = slices[p];
+void solveSlice(int p, Slice* slices) {
+  Slice& out = slices[p];
   u64 pawnAtt = whitePawnAttacks(p);
   u64 legalStrong[64], legalWeak[64], weakDest[64], fixedWins[64];
   int rank = p >> 3;
@@ -130,7 +130,7 @@ void solveSlice(int p, Slice *slices) {
 
 u32 kpkBitbase[KPK_WORDS];
 
-void kpkGenerate(u32 *out) {
+void kpkGenerate(u32* out) {
   static Slice slices[64];
   for (int i = 0; i < KPK_WORDS; i++) out[i] = 0;
   // Pawns further up first: a pawn move only leads to squares already solved.

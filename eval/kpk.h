@@ -23,4 +23,4 @@ inline bool kpkIsWin(int pawnSideToMove, int pawn, int strongKing, int weakKing)
 }
 
 // Fills out[KPK_WORDS] by retrograde analysis; the result is the same on every call.
-void kpkGenerate(u32 *out);
+void kpkGenerate(u32* out);

@@ -147,8 +147,7 @@ bool allocatePawnHash() {
   }
   memset(raw, 0, PAWN_HASH_BYTES);
   pawnHashTable.raw = raw;
-  pawnHashTable.entries =
-      reinterpret_cast<PawnHashEntry*>((reinterpret_cast<uintptr_t>(raw) + 63) & ~uintptr_t(63));
+  pawnHashTable.entries = reinterpret_cast<PawnHashEntry*>((reinterpret_cast<uintptr_t>(raw) + 63) & ~uintptr_t(63));
   return true;
 }
 

@@ -28,9 +28,8 @@ constexpr i32 knightOutpost(int c, int s) { return outpostWhite[c == WHITE ? s :
 constexpr i32 shieldPenalty[8] = {50, 0, 10, 20, 30, 30, 30, 50};
 
 // Danger of the attack units on the squares around a king.
-constexpr i32 kingAttackWeight[32] = {0,   2,   4,   8,   11,  16,  23,  31,  41,  54,  69,
-                                      89,  113, 142, 176, 216, 262, 314, 371, 431, 494, 556,
-                                      616, 673, 725, 771, 811, 845, 874, 898, 918, 933};
+constexpr i32 kingAttackWeight[32] = {0,   2,   4,   8,   11,  16,  23,  31,  41,  54,  69,  89,  113, 142, 176, 216,
+                                      262, 314, 371, 431, 494, 556, 616, 673, 725, 771, 811, 845, 874, 898, 918, 933};
 
 // One side's material at the start; scales the king danger by what is left.
 constexpr i32 START_MATERIAL = 4075;

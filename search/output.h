@@ -22,8 +22,7 @@ class SearchOutput {
     (void)elapsed, (void)depth, (void)line, (void)nodes, (void)selDepth, (void)bound;
   }
   // One of several root lines; index counts from 1.
-  virtual void sendMultiPV(double elapsed, int index, int depth, PVLine* line, u64 nodes, int selDepth,
-                           int bound) {
+  virtual void sendMultiPV(double elapsed, int index, int depth, PVLine* line, u64 nodes, int selDepth, int bound) {
     (void)elapsed, (void)index, (void)depth, (void)line, (void)nodes, (void)selDepth, (void)bound;
   }
   // Hash fill in permille (never sent by the search).

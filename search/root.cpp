@@ -53,8 +53,7 @@ void reportBound(Engine& e, int lines, double elapsed, int bound) {
     return;
   }
   for (int i = 0; i < lines; i++)
-    e.currentOutput->sendMultiPV(elapsed, i + 1, e.rootLines[i].depth, &e.rootLines[i].pv, e.nodes, e.selDepth,
-                                 bound);
+    e.currentOutput->sendMultiPV(elapsed, i + 1, e.rootLines[i].depth, &e.rootLines[i].pv, e.nodes, e.selDepth, bound);
 }
 
 // Reports a finished line: at once with one line, else all lines in order

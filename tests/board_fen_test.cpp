@@ -107,14 +107,14 @@ TEST_F(FenTest, MalformedTextIsRejectedWithoutChange) {
       "8/8/8/8/8/8/8/8/4k2K w - - 0 1",                           // nine ranks
       "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/ w - - 0 1",
       "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq e5 0 1",
-      "8/8/8/8/8/8/8/8 w",                                          // no kings
-      "4k3/8/8/8/8/8/8/4KK2 w - - 0 1",                            // two white kings
-      "4k2P/8/8/8/8/8/8/4K3 w - - 0 1",                            // pawn on rank 8
-      "4k3/8/8/8/8/8/8/p3K3 w - - 0 1",                            // pawn on rank 1
-      "4k2R/8/8/8/8/8/8/4K3 w - - 0 1",                            // side not to move in check
-      "4k3/pppppppp/p7/8/8/8/8/4K3 w - - 0 1",                     // nine pawns
-      "QQQQk3/QQQQ4/QQ6/8/8/8/8/4K3 w - - 0 1",                    // ten queens
-      "4k3/8/8/8/8/8/PPPPPPPP/QQ2K3 w - - 0 1",                    // promoted pieces with all pawns
+      "8/8/8/8/8/8/8/8 w",                       // no kings
+      "4k3/8/8/8/8/8/8/4KK2 w - - 0 1",          // two white kings
+      "4k2P/8/8/8/8/8/8/4K3 w - - 0 1",          // pawn on rank 8
+      "4k3/8/8/8/8/8/8/p3K3 w - - 0 1",          // pawn on rank 1
+      "4k2R/8/8/8/8/8/8/4K3 w - - 0 1",          // side not to move in check
+      "4k3/pppppppp/p7/8/8/8/8/4K3 w - - 0 1",   // nine pawns
+      "QQQQk3/QQQQ4/QQ6/8/8/8/8/4K3 w - - 0 1",  // ten queens
+      "4k3/8/8/8/8/8/PPPPPPPP/QQ2K3 w - - 0 1",  // promoted pieces with all pawns
   };
   for (const char* text : bad) {
     EXPECT_FALSE(engine->setFEN(text)) << text;

@@ -123,11 +123,11 @@ TEST_F(MakeMoveTest, Chess960CastlingWithOverlappingSquares) {
   struct Case {
     const char *fen, *king, *rook, *kingTo, *rookTo;
   } cases[] = {
-      {"1r4kr/8/8/8/8/8/8/1R4KR w KQ - 0 1", "g1", "h1", "g1", "f1"},   // king stays
-      {"rk6/8/8/8/8/8/8/RK5R w Q - 0 1", "b1", "a1", "c1", "d1"},       // king and rook cross
-      {"4k3/8/8/8/8/8/8/3RK3 w Q - 0 1", "e1", "d1", "c1", "d1"},       // rook stays
-      {"4k3/8/8/8/8/8/8/5KR1 w K - 0 1", "f1", "g1", "g1", "f1"},       // swap
-      {"4k3/8/8/8/8/8/8/2RK4 w Q - 0 1", "d1", "c1", "c1", "d1"},       // swap queen side
+      {"1r4kr/8/8/8/8/8/8/1R4KR w KQ - 0 1", "g1", "h1", "g1", "f1"},  // king stays
+      {"rk6/8/8/8/8/8/8/RK5R w Q - 0 1", "b1", "a1", "c1", "d1"},      // king and rook cross
+      {"4k3/8/8/8/8/8/8/3RK3 w Q - 0 1", "e1", "d1", "c1", "d1"},      // rook stays
+      {"4k3/8/8/8/8/8/8/5KR1 w K - 0 1", "f1", "g1", "g1", "f1"},      // swap
+      {"4k3/8/8/8/8/8/8/2RK4 w Q - 0 1", "d1", "c1", "c1", "d1"},      // swap queen side
   };
   static Board before;
   for (const Case& c : cases) {

@@ -93,8 +93,7 @@ TEST_F(MoveGenTest, EvasionsOrder) {
       // A queen next to the king: no blocks; the king and others may take it.
       {"4k3/8/8/8/8/8/3q4/3RK3 w - - 0 1", "Ke1-f1 Ke1xd2 Rd1xd2"},
       // En passant of the checking pawn comes after the ordinary pawn captures.
-      {"8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1",
-       "Kc5-b4 Kc5-c4 Kc5xd4 Kc5-b5 Kc5-d5 Kc5-b6 Kc5-c6 Kc5-d6 e4xd3e.p"},
+      {"8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1", "Kc5-b4 Kc5-c4 Kc5xd4 Kc5-b5 Kc5-d5 Kc5-b6 Kc5-c6 Kc5-d6 e4xd3e.p"},
       // A king step away from a checking slider along its line is not written.
       {"4k3/8/8/8/8/8/8/r3K3 w - - 0 1", "Ke1-d2 Ke1-e2 Ke1-f2"},
   };
@@ -119,11 +118,11 @@ TEST_F(MoveGenTest, PseudoLegalTest) {
       {both, makeMoveValue(sq("a1"), sq("a7"), ROOK), true},
       {both, makeMoveValue(sq("a1"), sq("a8"), ROOK, QUEEN), false},  // wrong captured type
       {both, makeMoveValue(sq("a1"), sq("a8"), ROOK, ROOK), true},
-      {both, makeMoveValue(sq("a1"), sq("a8"), ROOK), false},         // occupied, not a capture
-      {both, makeMoveValue(sq("a1"), sq("h1"), ROOK), false},         // blocked by the king
+      {both, makeMoveValue(sq("a1"), sq("a8"), ROOK), false},  // occupied, not a capture
+      {both, makeMoveValue(sq("a1"), sq("h1"), ROOK), false},  // blocked by the king
       {both, castleShort, true},
       {both, castleLong, true},
-      {both, makeMoveValue(sq("e1"), sq("c4"), KING), true},          // shape not tested
+      {both, makeMoveValue(sq("e1"), sq("c4"), KING), true},  // shape not tested
       {"r3k2r/8/8/8/8/8/8/R3K2R w - - 0 1", castleShort, false},
       {"r3k2r/8/8/8/8/8/8/R3KB1R w KQ - 0 1", castleShort, false},
       {"r3k2r/8/8/8/8/8/8/R3K2R w KQ - 0 1", castleLong, true},
@@ -162,7 +161,6 @@ TEST_F(MoveGenTest, ListWritesStayWithinCapacity) {
   EXPECT_EQ(list[MAX_MOVES].move, 0xdeadbeefu);
 }
 
-
 TEST_F(MoveGenTest, StaticExchangeValues) {
   const struct {
     const char *fen, *from, *to;
@@ -170,11 +168,11 @@ TEST_F(MoveGenTest, StaticExchangeValues) {
     int promotion;
     i32 see;
   } cases[] = {
-      {"4k3/8/8/3n4/4P3/8/8/4K3 w - - 0 1", "e4", "d5", 0, 0, 325},       // pawn takes a free knight
-      {"4k3/8/2p5/3p4/8/8/8/3QK3 w - - 0 1", "d1", "d5", 0, 0, -875},     // queen takes a defended pawn
-      {"3r3k/3r4/8/8/8/8/3R4/3RK3 w - - 0 1", "d2", "d7", 0, 0, 500},     // x-ray behind the rook
-      {"4k3/8/8/8/8/2p5/3n4/4K3 w - - 0 1", "e1", "d2", 0, 0, -4675},     // king takes a defended knight
-      {"8/8/8/8/8/4k3/R2n4/3Q3K w - - 0 1", "d1", "d2", 0, 0, 325},       // defended by the king alone
+      {"4k3/8/8/3n4/4P3/8/8/4K3 w - - 0 1", "e4", "d5", 0, 0, 325},        // pawn takes a free knight
+      {"4k3/8/2p5/3p4/8/8/8/3QK3 w - - 0 1", "d1", "d5", 0, 0, -875},      // queen takes a defended pawn
+      {"3r3k/3r4/8/8/8/8/3R4/3RK3 w - - 0 1", "d2", "d7", 0, 0, 500},      // x-ray behind the rook
+      {"4k3/8/8/8/8/2p5/3n4/4K3 w - - 0 1", "e1", "d2", 0, 0, -4675},      // king takes a defended knight
+      {"8/8/8/8/8/4k3/R2n4/3Q3K w - - 0 1", "d1", "d2", 0, 0, 325},        // defended by the king alone
       {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "e5", "d6", MOVE_EP, 0, 100},  // the e.p. pawn goes first
       // Promotion captures count the captured piece; the new piece as a pawn.
       {"1r2k3/P7/8/8/8/8/8/4K3 w - - 0 1", "a7", "b8", 0, QUEEN, 500},

@@ -47,9 +47,7 @@ LimitedRun runWithAddressLimit(const std::vector<std::string>& args, rlim_t limi
 }
 
 // Runs a program with its arguments, standard input at its end.
-ToolRun run(const std::string& program, const std::vector<std::string>& args) {
-  return runTool(program, args, 60000);
-}
+ToolRun run(const std::string& program, const std::vector<std::string>& args) { return runTool(program, args, 60000); }
 
 // Output without the lines that hold timings.
 std::string withoutTimes(const std::string& out) {
@@ -83,8 +81,7 @@ TEST(ToolsE2E, PerftAndPerftd) {
         << p;
   }
   ToolRun r = run(programs[0], {"-perftd", "4"});
-  EXPECT_NE(r.out.find("Nodes captures = 1576\nNodes e.p = 0\nNodes check = 469\nNodes mate = 8\n"),
-            std::string::npos);
+  EXPECT_NE(r.out.find("Nodes captures = 1576\nNodes e.p = 0\nNodes check = 469\nNodes mate = 8\n"), std::string::npos);
   // Out-of-range depths are clamped, never written past the buffers.
   r = run(programs[0], {"-perft", "0"});
   EXPECT_EQ(withoutTimes(r.out), "Depth 1\nNodes = 20\n");
@@ -135,8 +132,8 @@ TEST(ToolsE2E, PerftSuites) {
   EXPECT_EQ(r.out, "score = 2 / 3\n");
   // A zero byte early in an overlong line does not make it short: the line
   // is one line (no position), its tail no line of its own.
-  r = run(programs[1], {"-perftsuite", scratch.write("zero.epd", std::string(1, '\0') + std::string(254, 'x') +
-                                                                     start + " ;D1 20\n")});
+  r = run(programs[1], {"-perftsuite",
+                        scratch.write("zero.epd", std::string(1, '\0') + std::string(254, 'x') + start + " ;D1 20\n")});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "score = 0 / 1\n");
 }

@@ -84,8 +84,8 @@ std::vector<char> solveWithBoard() {
       Move m = list[k].move;
       makeMove(b, m);
       if (b.pieces[WHITE][PAWN]) {
-        children.push_back(tableIndex(b.side == WHITE, lsb(b.pieces[WHITE][PAWN]), b.kingSquare[WHITE],
-                                      b.kingSquare[BLACK]));
+        children.push_back(
+            tableIndex(b.side == WHITE, lsb(b.pieces[WHITE][PAWN]), b.kingSquare[WHITE], b.kingSquare[BLACK]));
       } else {
         children.push_back(promotionWins(b) ? CHILD_WIN : CHILD_DRAW);
       }

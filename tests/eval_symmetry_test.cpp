@@ -39,8 +39,10 @@ std::string mirrorFen(const std::string& fen) {
   std::string upper, lower;
   if (castle[0] != '-') {
     for (const char* p = castle; *p; p++) {
-      if (isupper((unsigned char)*p)) lower += char(tolower(*p));
-      else upper += char(toupper(*p));
+      if (isupper((unsigned char)*p))
+        lower += char(tolower(*p));
+      else
+        upper += char(toupper(*p));
     }
   }
   out += (upper + lower).empty() ? "-" : upper + lower;
@@ -141,9 +143,9 @@ TEST(EvalSymmetry, PawnHashHitsEqualFreshComputation) {
       PawnHashEntry want;
       pawnEntryCompute(*b, want);
       const PawnHashEntry& got = pawnHashTable.entries[pawnHashSlot(b->pawnKey, pawnHashTable.count)];
-      same = same && got.key == want.key && got.mg == want.mg && got.eg == want.eg &&
-             got.passed[0] == want.passed[0] && got.passed[1] == want.passed[1] &&
-             got.pawnAttacked[0] == want.pawnAttacked[0] && got.pawnAttacked[1] == want.pawnAttacked[1];
+      same = same && got.key == want.key && got.mg == want.mg && got.eg == want.eg && got.passed[0] == want.passed[0] &&
+             got.passed[1] == want.passed[1] && got.pawnAttacked[0] == want.pawnAttacked[0] &&
+             got.pawnAttacked[1] == want.pawnAttacked[1];
     }
     if (!same && ++failures <= 5) ADD_FAILURE() << fen << ": " << scored << " " << fresh;
   }

@@ -60,17 +60,17 @@ TEST(EvalFrame, PatternTermsEnterTheMiddleGameSum) {
     int patterns;
   } cases[] = {
       {"r2qk2r/8/8/8/8/8/8/R2QK2R w - - 0 1", 0},
-      {"r2qk2r/B7/1p6/8/8/8/8/R2QK2R w - - 0 1", -100},     // bishop a7 shut in by b6
-      {"r2qk2r/8/8/8/8/1P6/b7/R2QK2R b - - 0 1", 100},      // black bishop a2, white b3
-      {"r2qk2r/N7/p7/8/8/8/8/R2QK2R w - - 0 1", 0},         // knight a7 needs b7 and a6
-      {"r2qk2r/Np6/p7/8/8/8/8/R2QK2R w - - 0 1", -100},     // knight a7 with b7 and a6
-      {"r2qk2r/8/8/8/8/3N4/3P4/R2QK2R w - - 0 1", -20},     // d2 behind a piece on d3
-      {"r2qk2r/8/8/8/8/4n3/4P3/R2QK2R w - - 0 1", -20},     // e2 behind an enemy piece
-      {"r2qk2r/4p3/4N3/8/8/8/8/R2QK2R w - - 0 1", 20},      // black e7 behind e6
-      {"r2qk2r/8/8/8/8/8/8/R2Q2KR w - - 0 1", -50},         // king g1, rook h1
-      {"r2qk2r/8/8/8/8/8/8/RK1Q3R w - - 0 1", -50},         // king b1, rook a1
-      {"r2qk2r/8/8/8/8/8/8/R2QK2R w - - 0 1", 0},           // king e1 never
-      {"rk1q3r/8/8/8/8/8/8/R2QK2R b - - 0 1", 50},          // black king b8, rook a8
+      {"r2qk2r/B7/1p6/8/8/8/8/R2QK2R w - - 0 1", -100},  // bishop a7 shut in by b6
+      {"r2qk2r/8/8/8/8/1P6/b7/R2QK2R b - - 0 1", 100},   // black bishop a2, white b3
+      {"r2qk2r/N7/p7/8/8/8/8/R2QK2R w - - 0 1", 0},      // knight a7 needs b7 and a6
+      {"r2qk2r/Np6/p7/8/8/8/8/R2QK2R w - - 0 1", -100},  // knight a7 with b7 and a6
+      {"r2qk2r/8/8/8/8/3N4/3P4/R2QK2R w - - 0 1", -20},  // d2 behind a piece on d3
+      {"r2qk2r/8/8/8/8/4n3/4P3/R2QK2R w - - 0 1", -20},  // e2 behind an enemy piece
+      {"r2qk2r/4p3/4N3/8/8/8/8/R2QK2R w - - 0 1", 20},   // black e7 behind e6
+      {"r2qk2r/8/8/8/8/8/8/R2Q2KR w - - 0 1", -50},      // king g1, rook h1
+      {"r2qk2r/8/8/8/8/8/8/RK1Q3R w - - 0 1", -50},      // king b1, rook a1
+      {"r2qk2r/8/8/8/8/8/8/R2QK2R w - - 0 1", 0},        // king e1 never
+      {"rk1q3r/8/8/8/8/8/8/R2QK2R b - - 0 1", 50},       // black king b8, rook a8
   };
   for (const Case& c : cases) {
     auto b = boardFromFen(c.fen);
@@ -90,8 +90,8 @@ TEST(EvalFrame, TaperIsNotClampedWithPromotedPieces) {
 
 TEST(EvalEndgame, BareMinorsAndEqualMinorsAreDraws) {
   const char* fens[] = {
-      "8/8/8/4k3/8/8/8/4K3 w - - 0 1", "8/8/8/4k3/8/8/8/4K3 b - - 0 1", "8/8/8/4k3/8/8/3N4/4K3 b - - 0 1",
-      "8/8/8/4k3/8/8/3b4/4K3 w - - 0 1", "8/8/8/4k3/8/8/2NN4/4K3 w - - 0 1", "8/8/3n4/4k3/8/8/3N4/4K3 w - - 0 1",
+      "8/8/8/4k3/8/8/8/4K3 w - - 0 1",     "8/8/8/4k3/8/8/8/4K3 b - - 0 1",     "8/8/8/4k3/8/8/3N4/4K3 b - - 0 1",
+      "8/8/8/4k3/8/8/3b4/4K3 w - - 0 1",   "8/8/8/4k3/8/8/2NN4/4K3 w - - 0 1",  "8/8/3n4/4k3/8/8/3N4/4K3 w - - 0 1",
       "8/8/3b4/4k3/8/8/3N4/4K3 w - - 0 1", "8/8/3b4/4k3/8/8/3B4/4K3 b - - 0 1",
   };
   for (const char* fen : fens) EXPECT_EQ(evalFen(fen), 0) << fen;
@@ -112,12 +112,12 @@ TEST(EvalEndgame, ScaledEndingsKeepTheirFullScoreShape) {
     const char* fen;
     int scale;
   } cases[] = {
-      {"8/8/3nk3/8/8/2N5/3NK3/8 w - - 0 1", 2},   // two knights against a knight
-      {"8/8/3nk3/8/8/2N5/3BK3/8 b - - 0 1", 2},   // knight and bishop against a knight
-      {"8/8/3nk3/8/8/2B5/3BK3/8 w - - 0 1", 4},   // bishop pair against a knight
-      {"8/8/4k3/8/8/2p5/3BK3/8 w - - 0 1", 8},    // bishop against a pawn
-      {"8/8/3bk3/8/8/8/3RK3/8 b - - 0 1", 8},     // rook against a bishop
-      {"8/8/3bk3/8/8/8/2RRK3/8 b - - 0 1", 32},   // no rule
+      {"8/8/3nk3/8/8/2N5/3NK3/8 w - - 0 1", 2},  // two knights against a knight
+      {"8/8/3nk3/8/8/2N5/3BK3/8 b - - 0 1", 2},  // knight and bishop against a knight
+      {"8/8/3nk3/8/8/2B5/3BK3/8 w - - 0 1", 4},  // bishop pair against a knight
+      {"8/8/4k3/8/8/2p5/3BK3/8 w - - 0 1", 8},   // bishop against a pawn
+      {"8/8/3bk3/8/8/8/3RK3/8 b - - 0 1", 8},    // rook against a bishop
+      {"8/8/3bk3/8/8/8/2RRK3/8 b - - 0 1", 32},  // no rule
   };
   for (const Case& c : cases) {
     auto b = boardFromFen(c.fen);
@@ -258,7 +258,7 @@ TEST(EvalPieces, KingShieldByFileAndRank) {
       {"4k3/8/8/8/8/8/5PPP/6K1 w - - 0 1", WHITE, 0},
       {"4k3/8/8/8/8/6P1/5P1P/6K1 w - - 0 1", WHITE, -10},
       {"4k3/8/8/8/8/8/5PP1/6K1 w - - 0 1", WHITE, -50},
-      {"4k3/8/8/8/8/6K1/5PPP/8 w - - 0 1", WHITE, 0},     // off the first two ranks
+      {"4k3/8/8/8/8/6K1/5PPP/8 w - - 0 1", WHITE, 0},  // off the first two ranks
       {"4k3/8/8/8/1P6/P7/8/K7 w - - 0 1", WHITE, -10 - 20},
       {"6k1/5p1p/6p1/8/8/8/8/4K3 b - - 0 1", BLACK, -10},
       {"8/5p1p/6k1/6p1/8/8/8/4K3 b - - 0 1", BLACK, 0},

@@ -10,8 +10,8 @@
 
 #include "app/testsuite.h"
 #include "board/fen.h"
-#include "search/engine.h"
 #include "e2e_driver.h"
+#include "search/engine.h"
 
 namespace {
 
@@ -80,9 +80,9 @@ TEST(HardenInputs, KingStepToCastlingFileIsAnOrdinaryMove) {
 // A perft suite field with a depth of many digits overflowed the depth
 // count (undefined behaviour; the sanitizer build of this test catches it).
 TEST(HardenInputs, PerftSuiteLongDepthFieldIsNoDepth) {
-  const std::string path = writeTempFile(
-      "perftsuite", "4k3/8/8/8/8/8/8/4K2R w K - 0 1 ;D99999999999999999999 15 ;D1 15\n"
-                    "4k3/8/8/8/8/8/8/4K2R w K - 0 1 ;D4294967297 15\n");
+  const std::string path = writeTempFile("perftsuite",
+                                         "4k3/8/8/8/8/8/8/4K2R w K - 0 1 ;D99999999999999999999 15 ;D1 15\n"
+                                         "4k3/8/8/8/8/8/8/4K2R w K - 0 1 ;D4294967297 15\n");
   const ToolRun run = runTool(TARVOK_BIN_POPCNT, {"-perftsuite", path, "1"}, 20000);
   remove(path.c_str());
   EXPECT_FALSE(run.timedOut);

@@ -107,8 +107,13 @@ TEST(HardenProtocol, PonderSearchActsOnLinesBehindWaitingOnes) {
       {"force", true, xboardPonder, {"sd 4", "force", "HIT", "ping 6"}, "pong 6", "move", 0},
       {"quit", true, xboardPonder, {"st 2", "quit"}, "", nullptr, 0},
       {"analysis", true, {"force", "e2e4", "analyze"}, {"sd 4", "e7e5", "exit", "ping 7"}, "pong 7", "move", 0},
-      {"ponderhit", false, uciPonder, {"setoption name MultiPV value 1", "position startpos", "ponderhit"},
-       "bestmove", nullptr, 0},
+      {"ponderhit",
+       false,
+       uciPonder,
+       {"setoption name MultiPV value 1", "position startpos", "ponderhit"},
+       "bestmove",
+       nullptr,
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -380,7 +380,7 @@ class UciStress : public StressLoop<UciStress> {
     return true;
   }
 
-// The reply that must not come unasked, and what else a read line is checked for.
+  // The reply that must not come unasked, and what else a read line is checked for.
   static constexpr const char* STRAY = "bestmove";
   void checkOtherLine(const std::string&) {}
 
@@ -482,7 +482,8 @@ class UciStress : public StressLoop<UciStress> {
         if (pv != std::string::npos) {
           const std::vector<std::string> moves = words(line.substr(pv + 4));
           if (!game_.lineIsLegal(moves)) {
-            ADD_FAILURE() << "illegal principal line in " << game_.fen() << ": " << line << "\n" << session_.trail.text();
+            ADD_FAILURE() << "illegal principal line in " << game_.fen() << ": " << line << "\n"
+                          << session_.trail.text();
             return false;
           }
         }
@@ -540,13 +541,15 @@ class UciStress : public StressLoop<UciStress> {
 
   // Random clock words of a "go" line.
   std::string clockWords() {
-    std::string line = " wtime " + std::to_string(rng_.range(10, 1500)) + " btime " + std::to_string(rng_.range(10, 1500));
-    if (rng_.chance(50)) line += " winc " + std::to_string(rng_.range(0, 100)) + " binc " + std::to_string(rng_.range(0, 100));
+    std::string line =
+        " wtime " + std::to_string(rng_.range(10, 1500)) + " btime " + std::to_string(rng_.range(10, 1500));
+    if (rng_.chance(50))
+      line += " winc " + std::to_string(rng_.range(0, 100)) + " binc " + std::to_string(rng_.range(0, 100));
     if (rng_.chance(30)) line += " movestogo " + std::to_string(rng_.range(1, 40));
     return line;
   }
 
-// One random sequence: options, a position, a search and its checks.
+  // One random sequence: options, a position, a search and its checks.
   void oneSequence() {
     if (rng_.chance(25)) {
       const int changes = rng_.range(1, 3);

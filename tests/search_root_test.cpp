@@ -19,8 +19,8 @@ TEST(SearchRoot, MatesAndDrawsWithTheirScores) {
       {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 2, 31999, "a1a8"},
       {"k7/8/2K5/8/8/8/8/7R w - - 0 1", 4, 31997, nullptr},  // Kb6 or Kc7
       {"r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1", 6, 31995, "f6a6"},
-      {"8/8/8/4k3/8/8/8/4KN2 w - - 0 1", 5, 0, nullptr},         // a knight alone cannot mate
-      {"8/8/8/4k3/8/8/8/R3K3 w - - 99 80", 4, 0, nullptr},       // every quiet move reaches move fifty
+      {"8/8/8/4k3/8/8/8/4KN2 w - - 0 1", 5, 0, nullptr},          // a knight alone cannot mate
+      {"8/8/8/4k3/8/8/8/R3K3 w - - 99 80", 4, 0, nullptr},        // every quiet move reaches move fifty
       {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 99 80", 3, 31999, "a1a8"},  // but a mate given then is a mate
   };
   for (const auto& c : cases) {
@@ -199,16 +199,16 @@ TEST(SearchRoot, TimeBudgetFormulas) {
       {LimitClock, 0, 2, WHITE, 3000, 0, 2400000},
       {LimitClock, 1, 2, WHITE, 3000, 0, 2400000},
       {LimitClock, 9, 2, WHITE, 3000, 0, 1649999},
-      {LimitClock, 0, 1, WHITE, 3, 0, 2400},         // a clock of a few milliseconds
-      {LimitClock, 0, 0, WHITE, 5, 100, 4000},       // an increment larger than the clock
-      {LimitClock, 0, 0, WHITE, 10000, 0, 500000},   // sudden death well under the cap is untouched
+      {LimitClock, 0, 1, WHITE, 3, 0, 2400},        // a clock of a few milliseconds
+      {LimitClock, 0, 0, WHITE, 5, 100, 4000},      // an increment larger than the clock
+      {LimitClock, 0, 0, WHITE, 10000, 0, 500000},  // sudden death well under the cap is untouched
       {LimitClock, 30, 40, WHITE, 60000, 0, 1500000},
       {LimitClock, 30, 0, WHITE, 60000, 0, 1500000},
       {LimitClock, 30, 0, WHITE, 60000, 2000, 4000000},
       {LimitClock, 30, 0, WHITE, 1000, 2000, 800000},  // the increment alone would overrun this clock
       {LimitClock, 30, 0, WHITE, 0, 2000, 0},
-      {LimitClock, 30, 0, BLACK, 0, 0, 0},            // the side to move's clock is the one read
-      {LimitClock, 30, 0, BLACK, -500, 0, 0},         // a clock past zero gives no time, not garbage
+      {LimitClock, 30, 0, BLACK, 0, 0, 0},     // the side to move's clock is the one read
+      {LimitClock, 30, 0, BLACK, -500, 0, 0},  // a clock past zero gives no time, not garbage
       {LimitInfinite, 30, 0, WHITE, 0, 0, 4294967295u},
   };
   for (const auto& c : cases) {

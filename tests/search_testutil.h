@@ -15,7 +15,7 @@ struct OutputCall {
   int index;         // multipv index
   int bound;
   int score;
-  Move move;         // first move of the line, or the current move
+  Move move;  // first move of the line, or the current move
   u64 nodes;
 };
 

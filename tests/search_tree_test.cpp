@@ -31,9 +31,9 @@ TEST(SearchTree, MatesAndDrawsAtTheNode) {
     i32 score;
     bool noNodes;
   } cases[] = {
-      {"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", "", -32001, 3, 3 - 32000, false},  // mated
-      {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "", -32001, 1, 0, false},          // stalemate
-      {"8/8/8/4k3/8/8/8/R3K3 w - - 100 80", "", -32001, 1, 0, true},        // fifty-move rule
+      {"7k/6Q1/6K1/8/8/8/8/8 b - - 0 1", "", -32001, 3, 3 - 32000, false},        // mated
+      {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "", -32001, 1, 0, false},                // stalemate
+      {"8/8/8/4k3/8/8/8/R3K3 w - - 100 80", "", -32001, 1, 0, true},              // fifty-move rule
       {"R5k1/5ppp/8/8/8/8/8/6K1 b - - 100 80", "", -32001, 1, 1 - 32000, false},  // but mate on the last move
       // A repetition scores zero after one earlier occurrence.
       {"4k3/8/8/8/8/8/8/R3K3 w - - 0 1", "a1a2 e8d8 a2a1 d8e8", -32001, 1, 0, true},
@@ -116,7 +116,7 @@ TEST(SearchOrder, StagesHandOutEveryMoveOnceInOrder) {
   // White: Qd1xd5? loses the queen to ...exd5 (pawn e6); b4xc5 wins a knight.
   TestEngine t("4k3/8/4p3/2np4/1P6/8/8/3QK3 w - - 0 1");
   Engine& e = *t.engine;
-  Move quietHash = makeMoveValue(4, 12, KING);  // Ke1-e2
+  Move quietHash = makeMoveValue(4, 12, KING);    // Ke1-e2
   e.killers[2][0] = makeMoveValue(3, 24, QUEEN);  // Qd1-a4
   e.killers[2][1] = makeMoveValue(4, 12, KING);   // same as the hash move
   e.history[WHITE][KING][5] = 50;                 // Ke1-f1 before the other king steps
@@ -233,10 +233,10 @@ std::vector<Move> quietChecksByTrial(Board& b) {
 
 TEST(SearchChecks, QuietChecksAreExactlyTheCheckingQuietMoves) {
   const char* fens[] = {
-      "4k3/8/8/8/8/8/4N3/4R1K1 w - - 0 1",                              // knight discovers the rook
+      "4k3/8/8/8/8/8/4N3/4R1K1 w - - 0 1",  // knight discovers the rook
       "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
       "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
-      "4k3/8/8/2B5/8/8/3P4/4K3 w - - 0 1",                               // pawn blocks a bishop
+      "4k3/8/8/2B5/8/8/3P4/4K3 w - - 0 1",  // pawn blocks a bishop
       "4k3/8/8/8/8/8/5PPP/2Q1K2R w K - 0 1",
       "8/8/8/3k4/8/Q7/4P3/4K3 w - - 0 1",
       "3qk3/8/8/8/8/8/8/3QK3 b - - 0 1",
@@ -268,7 +268,6 @@ TEST(SearchStrength, LimitSkipsTheSecondAndThirdMove) {
   strengthElo = 2600;
   strengthLimited = 0;
 }
-
 
 TEST(SearchPoll, LimitsByModeAndCadence) {
   TestEngine t;

@@ -31,18 +31,17 @@ const std::string DASHES(79, '-');
 TEST_F(ToolsE2e, TestSuiteScoresBestAndAvoidFields) {
   const std::string longLine =
       "6k1/5ppp/8/8/8/8/8/R5K1 w - - bm Ra8#; id \"long\"; c0 \"" + std::string(300, 'x') + "\";\n";
-  const std::string suite = write(
-      "suite.epd",
-      "6k1/5ppp/8/8/8/8/8/R5K1 w - - bm Ra8#; id \"mate.rook\";\n"
-      "6k1/5ppp/8/8/8/8/8/R5K1 w - - am Ra8#; id \"avoid.mate\";\n"
-      "6k1/5ppp/8/8/8/8/8/R5K1 w - - am Kh2; id \"avoid.other\";\n"
-      "this is no fen bm e4; id \"bad.fen\";\n"
-      "7k/5Q2/6K1/8/8/8/8/8 b - - bm Kg8; id \"stalemate\";\n"
-      "7k/6Q1/6K1/8/8/8/8/8 b - - bm Kxg7; id \"mated\";\n"
-      "4k3/8/8/8/8/8/8/4K3 w - - 0 1\n"
-      "\n"
-      "4rkr1/4p1p1/8/8/8/8/8/4K2R w K - bm 0-0 Rf1#; id \"zeros\";\n" +
-          longLine);
+  const std::string suite = write("suite.epd",
+                                  "6k1/5ppp/8/8/8/8/8/R5K1 w - - bm Ra8#; id \"mate.rook\";\n"
+                                  "6k1/5ppp/8/8/8/8/8/R5K1 w - - am Ra8#; id \"avoid.mate\";\n"
+                                  "6k1/5ppp/8/8/8/8/8/R5K1 w - - am Kh2; id \"avoid.other\";\n"
+                                  "this is no fen bm e4; id \"bad.fen\";\n"
+                                  "7k/5Q2/6K1/8/8/8/8/8 b - - bm Kg8; id \"stalemate\";\n"
+                                  "7k/6Q1/6K1/8/8/8/8/8 b - - bm Kxg7; id \"mated\";\n"
+                                  "4k3/8/8/8/8/8/8/4K3 w - - 0 1\n"
+                                  "\n"
+                                  "4rkr1/4p1p1/8/8/8/8/8/4K2R w K - bm 0-0 Rf1#; id \"zeros\";\n" +
+                                      longLine);
   const ToolRun run = runTool(PROGRAM, {"-testsuite", suite, "0.1"}, TIMEOUT_MS);
   ASSERT_FALSE(run.timedOut);
   EXPECT_EQ(run.status, 0);
@@ -98,8 +97,8 @@ TEST_F(ToolsE2e, TestSuiteEmptyAndMissingFiles) {
 
 TEST_F(ToolsE2e, EvalSuitePrintsLineAndScore) {
   const std::string start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
-  const std::string list = write("eval.fen", start + "\nnot a fen\n\n" + std::string(400, 'k') + "\n" +
-                                                 "4k3/8/8/8/8/8/8/4K3 b - -");
+  const std::string list =
+      write("eval.fen", start + "\nnot a fen\n\n" + std::string(400, 'k') + "\n" + "4k3/8/8/8/8/8/8/4K3 b - -");
   const ToolRun run = runTool(PROGRAM, {"-evalsuite", list}, TIMEOUT_MS);
   ASSERT_FALSE(run.timedOut);
   EXPECT_EQ(run.status, 0);
@@ -128,14 +127,12 @@ TEST_F(ToolsE2e, CheckFenSuiteReportsEachLine) {
   const ToolRun run = runTool(PROGRAM, {"-checkfensuite", list}, TIMEOUT_MS);
   ASSERT_FALSE(run.timedOut);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out,
-            "Check FEN suite : '" + list + "'\n" +
-                "Invalid FEN String : ''\n"
-                "Invalid FEN String : 'P/8/8/8/8/8/8/4K3 w - - 0 1 '\n"
-                "Invalid FEN String : 'K3 w - - 0 1 '\n"
-                "Invalid FEN String : '" +
-                std::string(254, '8') + " '\n" +
-                "Checked 4 / 8 valid FEN string\n");
+  EXPECT_EQ(run.out, "Check FEN suite : '" + list + "'\n" +
+                         "Invalid FEN String : ''\n"
+                         "Invalid FEN String : 'P/8/8/8/8/8/8/4K3 w - - 0 1 '\n"
+                         "Invalid FEN String : 'K3 w - - 0 1 '\n"
+                         "Invalid FEN String : '" +
+                         std::string(254, '8') + " '\n" + "Checked 4 / 8 valid FEN string\n");
   const ToolRun missing = runTool(PROGRAM, {"-checkfensuite", dir + "/missing.fen"}, TIMEOUT_MS);
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "");

@@ -36,9 +36,9 @@ TEST(ToolsEpd, CutsBestAndAvoidFields) {
       {"2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - bm Qg6; id \"WAC.001\";", false, "Qg6", "WAC.001"},
       {"4k3/8/8/8/8/8/8/4K2R w K - am Kd1 Kd2; id \"x\";", true, "Kd1 Kd2", "x"},
       {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - bm 0-0 0-0-0; id \"c\";", false, "O-O O-O-O", "c"},  // zeros as O
-      {"8/8 w - - bm", false, "", ""},      // the name at the very end
+      {"8/8 w - - bm", false, "", ""},  // the name at the very end
       {"8/8 w - - bm Qg6", false, "Qg6", ""},
-      {"x bm e4; i", false, "e4", ""},      // a ";" too close to the end for an identifier
+      {"x bm e4; i", false, "e4", ""},              // a ";" too close to the end for an identifier
       {"x bm e4; id \"open", false, "e4", "open"},  // no closing quote: to the line end
   };
   for (const auto& c : cases) {
