@@ -354,7 +354,7 @@ void UciProtocol::go(const char* line) {
   // 1. Words one by one; the last keyword that sets a limit mode wins,
   //    except that a depth or node limit beside a clock or a move time
   //    only caps that timed search (a GUI's depth limit is no time control).
-  u32 timeMode = LimitInfinite;
+  u32 timeMode = LimitInfinite;  // the last clock or move-time word's mode, if any
   bool depthWord = false, nodesWord = false, infiniteWord = false;
   const char* p = line + 3;
   for (;;) {
@@ -403,7 +403,7 @@ void UciProtocol::go(const char* line) {
     p = blank + 1;
   }
   e->capDepth = e->capNodes = 0;
-  if (timeMode != LimitInfinite && !infiniteWord && (depthWord || nodesWord)) {
+  if (timedSearch(timeMode) && !infiniteWord && (depthWord || nodesWord)) {
     e->limitMode = timeMode;
     e->capDepth = depthWord ? 1 : 0;
     e->capNodes = nodesWord ? 1 : 0;

@@ -1,6 +1,4 @@
 // The perft switches of both programs, driven through pipes with a time-out.
-#include <sys/resource.h>
-
 #include "e2e_driver.h"
 #include "test_support.h"
 
@@ -20,17 +18,7 @@ LimitedRun runWithAddressLimit(const std::vector<std::string>& args, rlim_t limi
   const pid_t pid = fork();
   if (pid == 0) {
     const int null = open("/dev/null", O_RDONLY);
-    dup2(null, 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    for (int fd : {null, out[0], out[1], err[0], err[1]}) close(fd);
-    const rlimit cap = {limit, limit};
-    if (chdir(dir.c_str()) != 0 || setrlimit(RLIMIT_AS, &cap) != 0) _exit(127);
-    std::vector<char*> argv = {const_cast<char*>(TARVOK_BIN_GENERIC)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
+    execGenericProgram(args, dir, null, out[1], err[1], {null, out[0], out[1], err[0], err[1]}, limit);
   }
   close(out[1]);
   close(err[1]);

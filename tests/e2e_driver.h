@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -261,6 +262,26 @@ inline ToolRun runTool(const std::string& program, const std::vector<std::string
   run.timedOut = d.timedOut();
   run.out = d.pending();
   return run;
+}
+
+// For tests that need other descriptors than the driver's pipes: in a child
+// just forked, makes in, out and err its standard input, output and error,
+// closes the descriptors in others, enters dir, caps its address space at
+// limit bytes (0: no cap) and runs the generic program with args. Status 127
+// when any step fails.
+[[noreturn]] inline void execGenericProgram(const std::vector<std::string>& args, const std::string& dir, int in,
+                                            int out, int err, std::initializer_list<int> others, rlim_t limit = 0) {
+  dup2(in, 0);
+  dup2(out, 1);
+  dup2(err, 2);
+  for (int fd : others) close(fd);
+  const rlimit cap = {limit, limit};
+  if (chdir(dir.c_str()) != 0 || (limit != 0 && setrlimit(RLIMIT_AS, &cap) != 0)) _exit(127);
+  std::vector<char*> argv = {const_cast<char*>(TARVOK_BIN_GENERIC)};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  execv(argv[0], argv.data());
+  _exit(127);
 }
 
 // Checks on reply text and session steps, shared by the protocol tests.

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "app/context.h"
+#include "e2e_driver.h"
 #include "protocol/console.h"
 #include "protocol/linewriter.h"
 #include "protocol/uci.h"
@@ -103,16 +104,7 @@ std::vector<std::string> outputWrites(const std::vector<std::string>& args, cons
   const pid_t pid = fork();
   if (pid == 0) {
     const int null = open("/dev/null", O_WRONLY);
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(null, 2);
-    for (int fd : {null, in[0], in[1], out[0], out[1]}) close(fd);
-    if (chdir(dir.c_str()) != 0) _exit(127);
-    std::vector<char*> argv = {const_cast<char*>(TARVOK_BIN_GENERIC)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
+    execGenericProgram(args, dir, in[0], out[1], null, {null, in[0], in[1], out[0], out[1]});
   }
   close(in[0]);
   close(out[1]);
