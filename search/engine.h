@@ -68,6 +68,9 @@ class Engine {
   i32 excludedCount = 0;
   u32 excludedMoves[MAX_ROOT_LINES] = {};
   RootLine rootLines[MAX_ROOT_LINES] = {};
+  // The root lines as the iteration before left them: a report during an
+  // iteration names their moves where no line of its own depth has yet.
+  RootLine previousLines[MAX_ROOT_LINES] = {};
   u32 ponderEnabled = 0;
   u32 pondering = 0;
   u32 ponderMove = MOVE_NONE;

@@ -46,28 +46,52 @@ void rootLineTake(RootLine& line, const PVLine& pv, int d) {
   line.depth = d;
 }
 
+// The lines a report of iteration d names, at most lines of them: the ones
+// written at d in their order, then the lines of the iteration before in
+// theirs. A line at d replaces the old line of its move, wherever that stood,
+// so no move is named twice and none that was named goes missing.
+int linesToReport(Engine& e, int lines, int d, RootLine** shown) {
+  int n = 0;
+  for (int i = 0; i < lines; i++)
+    if (e.rootLines[i].depth == d) shown[n++] = &e.rootLines[i];
+  const int fresh = n;
+  for (int i = 0; i < lines && n < lines; i++) {
+    RootLine& old = e.previousLines[i];
+    bool replaced = false;
+    for (int j = 0; j < fresh && old.pv.count > 0; j++)
+      if (shown[j]->pv.count > 0 && shown[j]->pv.moves[0].move == old.pv.moves[0].move) replaced = true;
+    if (!replaced) shown[n++] = &old;
+  }
+  return n;
+}
+
+// Reports the lines of iteration d with the bound of the pass (MultiPV only).
+void reportLines(Engine& e, int lines, int d, double elapsed, int bound) {
+  RootLine* shown[MAX_ROOT_LINES];
+  const int n = linesToReport(e, lines, d, shown);
+  for (int i = 0; i < n; i++)
+    e.currentOutput->sendMultiPV(elapsed, i + 1, shown[i]->depth, &shown[i]->pv, e.nodes, e.selDepth, bound);
+}
+
 // Reports every line with a bound after a failed aspiration pass.
-void reportBound(Engine& e, int lines, double elapsed, int bound) {
+void reportBound(Engine& e, int lines, int d, double elapsed, int bound) {
   if (lines == 1) {
     e.currentOutput->sendPV(elapsed, e.rootLines[0].depth, &e.rootLines[0].pv, e.nodes, e.selDepth, bound);
     return;
   }
-  for (int i = 0; i < lines; i++)
-    e.currentOutput->sendMultiPV(elapsed, i + 1, e.rootLines[i].depth, &e.rootLines[i].pv, e.nodes, e.selDepth, bound);
+  reportLines(e, lines, d, elapsed, bound);
 }
 
 // Reports a finished line: at once with one line, else all lines in order
 // after the last line of the iteration (or after each while verbose).
-void reportFinished(Engine& e, int line, int lines, double elapsed) {
+void reportFinished(Engine& e, int line, int lines, int d, double elapsed) {
   if (lines == 1) {
     e.currentOutput->sendPV(elapsed, e.rootLines[0].depth, &e.rootLines[0].pv, e.nodes, e.selDepth, BOUND_EXACT);
     return;
   }
   e.sortRootLines(lines);
   if (line != lines - 1 && !e.verboseInfo) return;
-  for (int i = 0; i < lines; i++)
-    e.currentOutput->sendMultiPV(elapsed, i + 1, e.rootLines[i].depth, &e.rootLines[i].pv, e.nodes, e.selDepth,
-                                 BOUND_EXACT);
+  reportLines(e, lines, d, elapsed, BOUND_EXACT);
 }
 
 // Renews the table along the stored lines so that the next pass meets their
@@ -263,7 +287,7 @@ static bool searchRootLine(Engine& e, int d, int line, int lines, bool rootInChe
     if (e.stopRequest != StopNone) {
       if (e.pvTable[0].count > 0) {
         rootLineTake(e.rootLines[line], e.pvTable[0], d);
-        reportFinished(e, line, lines, *elapsed);
+        reportFinished(e, line, lines, d, *elapsed);
       }
       return false;
     }
@@ -293,10 +317,10 @@ static bool searchRootLine(Engine& e, int d, int line, int lines, bool rootInChe
 
     // 4. The line is done, or the pass is repeated with the wider window.
     if (bound == BOUND_EXACT) {
-      if (e.pvTable[0].count > 0) reportFinished(e, line, lines, *elapsed);
+      if (e.pvTable[0].count > 0) reportFinished(e, line, lines, d, *elapsed);
       return true;
     }
-    if ((e.boundLines && e.verboseInfo) || e.testSuiteMode) reportBound(e, lines, *elapsed, bound);
+    if ((e.boundLines && e.verboseInfo) || e.testSuiteMode) reportBound(e, lines, d, *elapsed, bound);
     if (e.stopRequest != StopNone) return false;
   }
 }
@@ -326,6 +350,7 @@ static Move iterate(Engine& e, int iterationMax, int lines, bool rootInCheck) {
     double elapsed = 0;
     e.excludedCount = 0;
     for (int i = 0; i < lines; i++) e.rootLines[i].prevScore = e.rootLines[i].score;
+    if (lines > 1) memcpy(e.previousLines, e.rootLines, sizeof(RootLine) * size_t(lines));
     for (int line = 0; line < lines; line++) {
       if (!searchRootLine(e, d, line, lines, rootInCheck, &elapsed) || e.stopRequest != StopNone) break;
       if (line + 1 < lines && e.excludedCount < MAX_ROOT_LINES)

@@ -181,6 +181,39 @@ TEST(SearchRoot, MultiPVReportsAllLinesOncePerIterationInOrder) {
   EXPECT_EQ(t->lastBestMove, c[12].move);
 }
 
+// Every batch of MultiPV lines names as many distinct moves as the batch
+// before it, also while an iteration is only part done: the bound lines of
+// a failed pass, the lines reported after each finished one and the last
+// ones written on a stop.
+TEST(SearchRoot, MultiPVBatchesNameDistinctMoves) {
+  for (const char* fen : {START_FEN, KIWIPETE_FEN, "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3"})
+    for (u64 limit : {20000ull, 60000ull, 150000ull, 400000ull, 1000000ull}) {
+      TestEngine t(fen);
+      t->multiPV = 4;
+      t->testSuiteMode = 1;
+      t.output.verboseAfterFirstReport = true;
+      t.searchNodes(limit);
+      std::vector<Move> batch;
+      size_t lastSize = 0;
+      auto check = [&]() {
+        for (size_t i = 0; i < batch.size(); i++)
+          for (size_t j = i + 1; j < batch.size(); j++)
+            EXPECT_NE(batch[i], batch[j]) << fen << " " << limit << " line " << j + 1;
+        EXPECT_GE(batch.size(), lastSize) << fen << " " << limit;
+        lastSize = batch.size();
+        batch.clear();
+      };
+      for (const OutputCall& c : t.output.calls) {
+        if (c.what != "multipv") continue;
+        if (c.index == 1 && !batch.empty()) check();
+        ASSERT_EQ(c.index, int(batch.size()) + 1);
+        if (c.move) batch.push_back(c.move);
+      }
+      check();
+      EXPECT_EQ(lastSize, 4u) << fen << " " << limit;
+    }
+}
+
 TEST(SearchRoot, TimeBudgetFormulas) {
   TestEngine t;
   Engine& e = *t.engine;

@@ -26,6 +26,9 @@ class RecordingOutput : public SearchOutput {
   // Sets stopRequest to stopValue once a finished line of stopDepth is reported.
   int stopDepth = 0;
   u32 stopValue = StopNow;
+  // Turns on the verbose reports (a line batch after each finished line) at
+  // the first report, as two seconds of searching would.
+  bool verboseAfterFirstReport = false;
 
   void searchDone(int stop) override { calls.push_back({"done", stop, 0, 0, 0, 0, 0}); }
   void sendPV(double, int depth, PVLine* line, u64 nodes, int, int bound) override {
@@ -50,6 +53,7 @@ class RecordingOutput : public SearchOutput {
 
  private:
   void maybeStop(int depth, int bound) {
+    if (verboseAfterFirstReport) engine->verboseInfo = 1;
     if (stopDepth && depth >= stopDepth && bound == BOUND_EXACT && engine->stopRequest == StopNone)
       engine->stopRequest = stopValue;
   }
