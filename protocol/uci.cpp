@@ -348,6 +348,8 @@ void UciProtocol::go(const char* line) {
   Engine* e = engine;
   context->ponderPending = 0;
   e->movesToGo = 0;
+  // GUIs leave out a zero increment, so one from an earlier go must not count.
+  e->increment[0] = e->increment[1] = 0;
   ponderResultWaiting = 0;
   ponderStopped = 0;
 

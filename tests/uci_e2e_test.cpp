@@ -168,6 +168,22 @@ TEST(UciE2e, MovetimeIsKeptAndExpiredClocksMoveAtOnce) {
   d.quit();
 }
 
+// Each clock go names its own increments: GUIs leave out a zero one, and an
+// increment kept from an earlier go planned on time the clock no longer had.
+TEST(UciE2e, ClockGoWithoutIncrementsHasNone) {
+  E2eDriver d;
+  startUci(d);
+  d.sendAll({"position startpos", "go depth 1 wtime 60000 btime 60000 winc 5000 binc 5000"});
+  ASSERT_TRUE(isBestMoveLine(bestMove(d))) << d.transcript();
+  d.sendAll({"position startpos moves e2e4 e7e5", "isready"});
+  ASSERT_TRUE(d.waitFor("readyok", LONG_WAIT)) << d.transcript();
+  long long start = E2eDriver::nowMs();
+  d.send("go wtime 2000 btime 2000");
+  ASSERT_TRUE(isBestMoveLine(bestMove(d))) << d.transcript();
+  EXPECT_LT(E2eDriver::nowMs() - start, 2000 * 3 / 10);
+  d.quit();
+}
+
 // A depth or node limit beside a clock or a move time caps that search and
 // the time still counts, whatever the order of the words: polyglot sends
 // xboard's depth limit this way, and the engine lost on time with it.
