@@ -139,16 +139,8 @@ int runBuildBook(MainContext& ctx, char** argv) {
   return shutdown(ctx);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // 1. Context.
-  MainContext ctx;
-  memset(&ctx, 0, sizeof ctx);
-  ctx.Hash = 32;
-  ctx.StrengthELO = 2600;
-  snprintf(ctx.buildKind, sizeof ctx.buildKind, "%s", "64 bits");
-  snprintf(ctx.bookFile, sizeof ctx.bookFile, "%s", "tarvokbook-11.bin");
+// Everything after the context: settings, engine, tools, input loop.
+int runProgram(MainContext& ctx, int argc, char** argv) {
   // 2. Settings file: each key found replaces its default.
   readSettingsFile(&ctx);
   // 3. Engine, at full strength.
@@ -212,4 +204,25 @@ int main(int argc, char** argv) {
   }
   // 8. The input loop.
   return runInputLoop(ctx);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // 1. Context.
+  MainContext ctx;
+  memset(&ctx, 0, sizeof ctx);
+  ctx.Hash = 32;
+  ctx.StrengthELO = 2600;
+  snprintf(ctx.buildKind, sizeof ctx.buildKind, "%s", "64 bits");
+  snprintf(ctx.bookFile, sizeof ctx.bookFile, "%s", "tarvokbook-11.bin");
+  // The growth of the book store, the book builder's game lines and the
+  // test suite's list of bad lines can only throw. Each output line leaves
+  // in one write, so ending here never leaves a line half written.
+  try {
+    return runProgram(ctx, argc, argv);
+  } catch (const std::bad_alloc&) {
+    fputs("out of memory\n", stderr);
+    return fail(ctx);
+  }
 }
