@@ -16,6 +16,7 @@ struct MainContext {
   Protocol* protocol;
   char* lineBuffer;  // LINE_BUFFER_SIZE chars, allocated once
   u8 quit;
+  u8 outOfMemory;  // a command could not get its memory: the run ends with status 1
   u32 infinite;
   u32 ponderOption;
   u32 ponderPending;

@@ -61,7 +61,7 @@ int shutdown(MainContext& ctx) {
   }
   delete ctx.protocol;
   ctx.protocol = nullptr;
-  delete[] ctx.lineBuffer;
+  free(ctx.lineBuffer);
   ctx.lineBuffer = nullptr;
   delete ctx.engine;
   ctx.engine = nullptr;
@@ -81,7 +81,8 @@ int argumentInt(const char* text) { return int(strtol(text, nullptr, 10)); }
 // protocol until one answers "quit" or the input ends; then shuts down.
 int runInputLoop(MainContext& ctx) {
   // 1. The one line buffer.
-  ctx.lineBuffer = new (std::nothrow) char[LINE_BUFFER_SIZE];
+  // From malloc for the reason the engine and the protocols are (board/heap.h).
+  ctx.lineBuffer = static_cast<char*>(malloc(LINE_BUFFER_SIZE));
   if (ctx.lineBuffer == nullptr) {
     fputs("out of memory\n", stderr);
     return 1;
@@ -102,7 +103,7 @@ int runInputLoop(MainContext& ctx) {
     if (!ctx.protocol->handleLine(ctx.lineBuffer)) ctx.quit = 1;
   }
   // 5. Shutdown.
-  return shutdown(ctx);
+  return ctx.outOfMemory ? fail(ctx) : shutdown(ctx);
 }
 
 typedef void (*PerftTool)(MainContext*, int);
@@ -138,16 +139,8 @@ int runBuildBook(MainContext& ctx, char** argv) {
   return shutdown(ctx);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // 1. Context.
-  MainContext ctx;
-  memset(&ctx, 0, sizeof ctx);
-  ctx.Hash = 32;
-  ctx.StrengthELO = 2600;
-  snprintf(ctx.buildKind, sizeof ctx.buildKind, "%s", "64 bits");
-  snprintf(ctx.bookFile, sizeof ctx.bookFile, "%s", "tarvokbook-11.bin");
+// Everything after the context: settings, engine, tools, input loop.
+int runProgram(MainContext& ctx, int argc, char** argv) {
   // 2. Settings file: each key found replaces its default.
   readSettingsFile(&ctx);
   // 3. Engine, at full strength.
@@ -159,7 +152,11 @@ int main(int argc, char** argv) {
   strengthElo = 2600;
   strengthLimited = 0;
   // 4. The start-up protocol; searches of the tools report through it.
-  ctx.protocol = new ConsoleProtocol(ctx.engine, &ctx);
+  ctx.protocol = new (std::nothrow) ConsoleProtocol(ctx.engine, &ctx);
+  if (ctx.protocol == nullptr) {
+    fputs("out of memory\n", stderr);
+    return fail(ctx);
+  }
   ctx.protocol->attach();
   // 5. Flags.
   ctx.quit = 0;
@@ -207,4 +204,25 @@ int main(int argc, char** argv) {
   }
   // 8. The input loop.
   return runInputLoop(ctx);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // 1. Context.
+  MainContext ctx;
+  memset(&ctx, 0, sizeof ctx);
+  ctx.Hash = 32;
+  ctx.StrengthELO = 2600;
+  snprintf(ctx.buildKind, sizeof ctx.buildKind, "%s", "64 bits");
+  snprintf(ctx.bookFile, sizeof ctx.bookFile, "%s", "tarvokbook-11.bin");
+  // The growth of the book store, the book builder's game lines and the
+  // test suite's list of bad lines can only throw. Each output line leaves
+  // in one write, so ending here never leaves a line half written.
+  try {
+    return runProgram(ctx, argc, argv);
+  } catch (const std::bad_alloc&) {
+    fputs("out of memory\n", stderr);
+    return fail(ctx);
+  }
 }

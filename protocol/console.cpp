@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "board/movetext.h"
 #include "protocol/linewriter.h"
@@ -79,14 +80,20 @@ bool ConsoleProtocol::handleLine(const char* line) {
   bool xboard = strcmp(line, "xboard") == 0;
   if (uci || xboard) {
     // This object is deleted here: from now on only the context is used.
+    // It goes before the next one is made, so both never need memory at once.
     MainContext* ctx = context;
     if (ctx->protocol) delete ctx->protocol;
     ctx->protocol = nullptr;
     Protocol* next;
     if (uci)
-      next = new UciProtocol(ctx->engine, ctx);
+      next = new (std::nothrow) UciProtocol(ctx->engine, ctx);
     else
-      next = new XboardProtocol(ctx->engine, ctx);
+      next = new (std::nothrow) XboardProtocol(ctx->engine, ctx);
+    if (next == nullptr) {
+      fputs("out of memory\n", stderr);
+      ctx->outOfMemory = 1;
+      return false;
+    }
     ctx->protocol = next;
     next->attach();
     next->handleLine(uci ? "uci" : "xboard");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/context.h"
+#include "board/heap.h"
 #include "search/output.h"
 
 class Engine;
@@ -29,7 +30,7 @@ struct LineQueue {
 
 // Base of the three protocol classes: turns input lines into actions on the
 // engine. Exactly one protocol object is current (MainContext::protocol).
-class Protocol {
+class Protocol : public MallocAllocated {
  public:
   Protocol(Engine* engineIn, MainContext* contextIn) : engine(engineIn), context(contextIn) {}
   virtual ~Protocol() {}

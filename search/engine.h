@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "board/heap.h"
 #include "board/perft.h"
 #include "board/types.h"
 #include "search/output.h"
@@ -48,7 +49,7 @@ constexpr bool timedSearch(u32 mode) { return mode == LimitMoveTime || mode == L
 constexpr int GAME_MOVES_SIZE = 512;
 constexpr int MAX_ROOT_LINES = 32;
 
-class Engine {
+class Engine : public MallocAllocated {
  public:
   Board board;
   u32 chess960 = 0;

@@ -5,21 +5,24 @@
 namespace {
 
 // A run of the generic program in dir with its address space capped at
-// limit bytes: exit status, standard output, standard error.
+// limit bytes and the input text on standard input: exit status, standard
+// output, standard error.
 struct LimitedRun {
   int status = -1;
   std::string out, err;
 };
 
-LimitedRun runWithAddressLimit(const std::vector<std::string>& args, rlim_t limit, const std::string& dir) {
+LimitedRun runWithAddressLimit(const std::vector<std::string>& args, rlim_t limit, const std::string& dir,
+                               const std::string& input = "") {
   LimitedRun result;
-  int out[2], err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) return result;
+  int in[2], out[2], err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return result;
+  // The input is a few lines: the pipe holds them all before the program starts.
+  if (write(in[1], input.data(), input.size()) != ssize_t(input.size())) return result;
+  close(in[1]);
   const pid_t pid = fork();
-  if (pid == 0) {
-    const int null = open("/dev/null", O_RDONLY);
-    execGenericProgram(args, dir, null, out[1], err[1], {null, out[0], out[1], err[0], err[1]}, limit);
-  }
+  if (pid == 0) execGenericProgram(args, dir, in[0], out[1], err[1], {in[0], out[0], out[1], err[0], err[1]}, limit);
+  close(in[0]);
   close(out[1]);
   close(err[1]);
   // The outputs are a few lines: the pipes hold them until the end.
@@ -153,6 +156,51 @@ TEST(ToolsE2E, PerftSuiteFailsWhenMemoryRunsOut) {
   EXPECT_EQ(r.status, 1) << r.out << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("out of memory\n"), std::string::npos) << r.err;
+}
+
+// Under any cap, an engine session either runs to its end or fails with
+// status 1 and "out of memory": no allocation of start-up or of a command
+// may abort the program. The caps run in steps from the least at which the
+// program loads (the dynamic loader fails with status 127 below it) to a
+// little above the least at which a UCI session runs whole, so the steps
+// cross every allocation of the start-up and of the protocol objects.
+TEST(ToolsE2E, SessionsFailCleanlyWhenMemoryRunsOut) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's shadow memory does not fit under an address-space cap";
+#endif
+  ScratchDir scratch;
+  const std::string uci = "uci\nisready\nposition startpos\ngo depth 1\nquit\n";
+  const std::string xboard = "xboard\nprotover 2\nnew\nsd 1\ngo\nquit\n";
+  auto session = [&](const std::string& input, rlim_t limit) {
+    return runWithAddressLimit({}, limit, scratch.dir, input);
+  };
+  auto loads = [&](rlim_t limit) { return session(uci, limit).status != 127; };
+  auto completes = [&](rlim_t limit) {
+    const LimitedRun r = session(uci, limit);
+    return r.status == 0 && r.out.find("\nbestmove ") != std::string::npos;
+  };
+  // The least cap with the property, to 16 KiB, between 1 MiB and 1 GiB.
+  auto least = [](auto holds) {
+    rlim_t low = rlim_t(1) << 20, high = rlim_t(1) << 30;
+    while (high - low > 16 * 1024) {
+      const rlim_t middle = low + (high - low) / 2;
+      (holds(middle) ? high : low) = middle;
+    }
+    return high;
+  };
+  const rlim_t first = least(loads), last = least(completes) + 256 * 1024;
+  ASSERT_LT(first, last);
+  const std::pair<const std::string*, const char*> sessions[] = {{&uci, "\nbestmove "}, {&xboard, "\nmove "}};
+  for (rlim_t limit = first; limit <= last; limit += 32 * 1024) {
+    for (const auto& [input, reply] : sessions) {
+      const LimitedRun r = session(*input, limit);
+      const bool ended = r.status == 0 && r.out.find(reply) != std::string::npos;
+      const bool failed = r.status == 1 && r.err.find("out of memory\n") != std::string::npos;
+      EXPECT_TRUE(ended || failed) << "cap " << limit / 1024 << " KiB, " << input->substr(0, input->find('\n'))
+                                   << ": status " << r.status << "\n"
+                                   << r.out << r.err;
+    }
+  }
 }
 
 TEST(ToolsE2E, Help) {
