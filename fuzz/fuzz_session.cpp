@@ -60,7 +60,10 @@ std::string clampLine(const std::string& line) {
 void pipeToStdin(const std::string& text) {
   int fds[2];
   if (pipe(fds) != 0) fuzzFail("pipe", strerror(errno));
-  fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+  // All of the text goes in before the session reads any of it, so a text
+  // the pipe cannot hold would block here for ever.
+  const int capacity = fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+  if (capacity < 0 || size_t(capacity) < text.size()) fuzzFail("input pipe", "cannot hold the session text");
   size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = write(fds[1], text.data() + done, text.size() - done);

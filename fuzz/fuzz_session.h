@@ -10,6 +10,11 @@
 
 struct MainContext;
 
+// Longest session input the targets take: somewhat above the longest line
+// the program reads whole, so that inputs reach both that line and the
+// dropping of a longer one.
+constexpr size_t MAX_SESSION_INPUT = 70000;
+
 // Settings a session starts with (as the settings file would give them).
 struct SessionSettings {
   unsigned hashMB = 1;

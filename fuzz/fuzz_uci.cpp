@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 // One input.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size > 8192) return 0;
+  if (size > MAX_SESSION_INPUT) return 0;
   const std::string text(reinterpret_cast<const char*>(data), size);
   SessionSettings settings;
   settings.startInUci = true;

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 // One input.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1 || size > 8192) return 0;
+  if (size < 1 || size > MAX_SESSION_INPUT) return 0;
   SessionSettings settings;
   settings.book = data[0] & 1;
   settings.useStrength = (data[0] >> 1) & 1;
