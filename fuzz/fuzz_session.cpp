@@ -151,12 +151,11 @@ void runSession(const std::string& text, const SessionSettings& settings) {
   memset(ctx.lineBuffer, 0, LINE_BUFFER_SIZE);
 
   // 2. The input loop. Searches look at the input every 256 nodes rather
-  //    than 30000, so that a session of many lines stays quick.
+  //    than 30000 (the fuzz build's POLL_INTERVAL), so that a session of
+  //    many lines stays quick.
   while (!ctx.quit) {
     if (!readInputLine(ctx.lineBuffer)) break;
     if (ctx.lineBuffer[0] == 0) continue;
-    ctx.engine->pollInterval = 256;
-    if (ctx.engine->pollCounter > 256) ctx.engine->pollCounter = 0;
     if (!ctx.protocol->handleLine(ctx.lineBuffer)) ctx.quit = 1;
   }
   if (ctx.engine->searching) fuzzFail("input loop ended inside a search", "");

@@ -50,7 +50,7 @@ void Engine::newGame() {
   maxDepth = 8;
   capDepth = capNodes = 0;
   iterationLimit = 127;
-  pollInterval = 30000;
+  pollInterval = POLL_INTERVAL;
   pollCounter = 0;
   movesToGo = 40;
   increment[0] = increment[1] = 0;

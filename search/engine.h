@@ -48,6 +48,13 @@ constexpr bool timedSearch(u32 mode) { return mode == LimitMoveTime || mode == L
 
 constexpr int GAME_MOVES_SIZE = 512;
 constexpr int MAX_ROOT_LINES = 32;
+// Search nodes between two looks at the clock and the input. The fuzz
+// build looks far more often: one of its sessions can restart a search
+// for each of thousands of lines.
+#ifndef TARVOK_POLL_INTERVAL
+#define TARVOK_POLL_INTERVAL 30000
+#endif
+constexpr u32 POLL_INTERVAL = TARVOK_POLL_INTERVAL;
 
 class Engine : public MallocAllocated {
  public:
@@ -82,7 +89,7 @@ class Engine : public MallocAllocated {
   // Microseconds after startTime at which timeBudget starts to count: 0,
   // or the time a ponder search ran before it became the engine's own.
   double budgetOffset = 0;
-  u32 pollInterval = 30000;
+  u32 pollInterval = POLL_INTERVAL;
   u32 pollCounter = 0;
   u32 hashSizeMB = 32;
   u32 moveTime = 5000000;
