@@ -150,8 +150,8 @@ void runSession(const std::string& text, const SessionSettings& settings) {
   ctx.lineBuffer = new char[LINE_BUFFER_SIZE];
   memset(ctx.lineBuffer, 0, LINE_BUFFER_SIZE);
 
-  // 2. The input loop. Searches look at the input every 256 nodes rather
-  //    than 30000 (the fuzz build's POLL_INTERVAL), so that a session of
+  // 2. The input loop. Searches look at the input every POLL_INTERVAL
+  //    nodes, 256 in the fuzz build rather than 30000, so that a session of
   //    many lines stays quick.
   while (!ctx.quit) {
     if (!readInputLine(ctx.lineBuffer)) break;

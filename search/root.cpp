@@ -58,8 +58,9 @@ int linesToReport(Engine& e, int lines, int d, RootLine** shown) {
   for (int i = 0; i < lines && n < lines; i++) {
     RootLine& old = e.previousLines[i];
     bool replaced = false;
-    for (int j = 0; j < fresh && old.pv.count > 0; j++)
-      if (shown[j]->pv.count > 0 && shown[j]->pv.moves[0].move == old.pv.moves[0].move) replaced = true;
+    if (old.pv.count > 0)
+      for (int j = 0; j < fresh && !replaced; j++)
+        replaced = shown[j]->pv.count > 0 && shown[j]->pv.moves[0].move == old.pv.moves[0].move;
     if (!replaced) shown[n++] = &old;
   }
   return n;
