@@ -106,7 +106,7 @@ int runInputLoop(MainContext& ctx) {
   return ctx.outOfMemory ? fail(ctx) : shutdown(ctx);
 }
 
-typedef void (*PerftTool)(MainContext*, int);
+typedef bool (*PerftTool)(MainContext*, int);
 
 // "-perft", "-perftd", "-divide": depth and optional "-fen" position.
 // Returns -1 when the arguments do not fit (the program goes on without a tool).
@@ -121,7 +121,8 @@ int runPerftTool(MainContext& ctx, int argc, char** argv, PerftTool tool) {
     sendLine("Bad FEN string !");
     return fail(ctx);
   }
-  tool(&ctx, depth);
+  // A count that could not be made must not pass for a finished one.
+  if (!tool(&ctx, depth)) return fail(ctx);
   e->releaseTables();
   return shutdown(ctx);
 }

@@ -75,18 +75,19 @@ bool timedCount(PerftContext* pc, int depth, void (*counter)(PerftContext*, int)
 }  // namespace
 
 // Speed in nodes per second.
-void perft(MainContext* ctx, int depth) {
+bool perft(MainContext* ctx, int depth) {
   PerftContext* pc = boundContext(ctx);
   double us = 0;
-  if (!timedCount(pc, clampDepth(depth), perftCount, &us)) return;
+  if (!timedCount(pc, clampDepth(depth), perftCount, &us)) return false;
   printTimeAndSpeed("Time = %s", us, speedFigure(pc->nodes, 1000000, us));
+  return true;
 }
 
 // Speed in thousands of nodes per second.
-void perftd(MainContext* ctx, int depth) {
+bool perftd(MainContext* ctx, int depth) {
   PerftContext* pc = boundContext(ctx);
   double us = 0;
-  if (!timedCount(pc, clampDepth(depth), perftdCount, &us)) return;
+  if (!timedCount(pc, clampDepth(depth), perftdCount, &us)) return false;
   sendLine("Nodes captures = %llu", (unsigned long long)pc->captures);
   sendLine("Nodes e.p = %llu", (unsigned long long)pc->enPassant);
   sendLine("Nodes check = %llu", (unsigned long long)pc->checks);
@@ -94,10 +95,11 @@ void perftd(MainContext* ctx, int depth) {
   sendLine("Nodes promotion = %llu", (unsigned long long)pc->promotions);
   sendLine("Nodes castle = %llu", (unsigned long long)pc->castles);
   printTimeAndSpeed("Time = %s", us, speedFigure(pc->nodes, 1000, us));
+  return true;
 }
 
 // The allocations are inside the timed span.
-void divide(MainContext* ctx, int depth) {
+bool divide(MainContext* ctx, int depth) {
   PerftContext* pc = boundContext(ctx);
   Board& b = *pc->board;
   depth = clampDepth(depth);
@@ -109,7 +111,7 @@ void divide(MainContext* ctx, int depth) {
     free(pc->rootEntries);
     pc->rootEntries = nullptr;
     fputs("out of memory\n", stderr);
-    return;
+    return false;
   }
   // 3. Root moves, 4. one entry per legal move.
   MoveSlot* list = pc->moveBuffer[depth].moves;
@@ -141,6 +143,7 @@ void divide(MainContext* ctx, int depth) {
   freeMoveBuffer(pc);
   free(pc->rootEntries);
   pc->rootEntries = nullptr;
+  return true;
 }
 
 namespace {

@@ -5,11 +5,13 @@
 #include "board/perft.h"
 
 // Counts leaf nodes on the engine's position and prints count, time, speed.
-void perft(MainContext* ctx, int depth);
+// These three print "out of memory" on standard error and return false when
+// their buffers cannot be had.
+bool perft(MainContext* ctx, int depth);
 // As perft, with statistics of the leaf moves.
-void perftd(MainContext* ctx, int depth);
+bool perftd(MainContext* ctx, int depth);
 // Counts per legal root move and prints one line each, then the total.
-void divide(MainContext* ctx, int depth);
+bool divide(MainContext* ctx, int depth);
 // Runs a perft suite file at a depth and prints the score; a line whose FEN
 // is refused fails. False, printing no score, if the file does not open, a
 // read fails or memory runs out ("out of memory" on standard error).

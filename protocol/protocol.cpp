@@ -56,10 +56,11 @@ bool Protocol::printCommand(const char* line) {
   return true;
 }
 
-// Runs the move counter the line names, when it gives a depth.
+// Runs the move counter the line names, when it gives a depth. A counter
+// that runs out of memory has said so; the session goes on without it.
 bool Protocol::counterCommand(const char* line, bool blankAfterName) {
   static const char* const names[3] = {"perftd", "perft", "divide"};
-  static void (*const counters[3])(MainContext*, int) = {perftd, perft, divide};
+  static bool (*const counters[3])(MainContext*, int) = {perftd, perft, divide};
   for (int i = 0; i < 3; ++i) {
     size_t length = strlen(names[i]);
     if (strncmp(line, names[i], length) != 0 || (blankAfterName && line[length] != ' ')) continue;

@@ -343,6 +343,19 @@ bool UciProtocol::dispatch(const char* line) {
 // Value text after "value " at p, or null when the form is broken.
 static const char* optionValue(const char* p) { return lineStartsWith(p, "value ") ? p + 6 : nullptr; }
 
+// ASCII lower case; the locale has no say in a protocol word.
+static char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+// True when name begins with prefix, letters compared in any case.
+static bool nameStartsWith(const char* name, const char* prefix) {
+  for (; *prefix; ++name, ++prefix)
+    if (lowerAscii(*name) != lowerAscii(*prefix)) return false;
+  return true;
+}
+
+// A check option's value: "true" in any case; anything else is false.
+static bool isTrue(const char* value) { return nameStartsWith(value, "true") && value[4] == 0; }
+
 // Reads the parameters of a "go " line into the limits and searches.
 void UciProtocol::go(const char* line) {
   Engine* e = engine;
@@ -479,21 +492,24 @@ void UciProtocol::loadBook() {
   }
 }
 
-// Handles "setoption name <name> [value <value>]".
+// Handles "setoption name <name> [value <value>]". GUIs spell option names
+// and check values in their own case (Scid sends "MultiPv"), so both are
+// read in any case; the words "name" and "value" and a book's file name are
+// taken as they stand.
 void UciProtocol::setOption(const char* line) {
   Engine* e = engine;
   const char* p = line + 10;
   if (!lineStartsWith(p, "name ")) return;
   p += 5;
   const char* value = nullptr;
-  if (lineStartsWith(p, "Hash ")) {
+  if (nameStartsWith(p, "Hash ")) {
     if (!(value = optionValue(p + 5))) return;
     long long n = parseInteger(value);
     e->hashSizeMB = (u32)n;
     allocateHash((u32)n);
-  } else if (lineStartsWith(p, "Ponder ")) {
+  } else if (nameStartsWith(p, "Ponder ")) {
     if (!(value = optionValue(p + 7))) return;
-    if (strcmp(value, "true") == 0) {
+    if (isTrue(value)) {
       e->ponderEnabled = 1;
       context->ponderOption = 1;
     } else {
@@ -502,9 +518,9 @@ void UciProtocol::setOption(const char* line) {
       e->ponderMove = 0;
       context->ponderOption = 0;
     }
-  } else if (lineStartsWith(p, "OwnBook ")) {
+  } else if (nameStartsWith(p, "OwnBook ")) {
     if (!(value = optionValue(p + 8))) return;
-    if (strcmp(value, "true") == 0) {
+    if (isTrue(value)) {
       context->Book = 1;
       loadBook();
     } else {
@@ -512,28 +528,28 @@ void UciProtocol::setOption(const char* line) {
       e->bookOn = 0;
       bookClear();
     }
-  } else if (lineStartsWith(p, "Book ")) {
-    if (!lineStartsWith(p + 5, "File ") || !(value = optionValue(p + 10))) return;
+  } else if (nameStartsWith(p, "Book ")) {
+    if (!nameStartsWith(p + 5, "File ") || !(value = optionValue(p + 10))) return;
     snprintf(context->bookFile, sizeof context->bookFile, "%s", value);
     if (context->Book == 1) loadBook();
-  } else if (lineStartsWith(p, "Clear ")) {
-    if (lineStartsWith(p + 6, "Hash")) hashClear();
-  } else if (lineStartsWith(p, "MultiPV ")) {
+  } else if (nameStartsWith(p, "Clear ")) {
+    if (nameStartsWith(p + 6, "Hash")) hashClear();
+  } else if (nameStartsWith(p, "MultiPV ")) {
     if (!(value = optionValue(p + 8))) return;
     long long n = parseInteger(value);
     e->multiPV = (i32)(n > 32 ? 32 : (n < 1 ? 1 : n));
-  } else if (lineStartsWith(p, "UCI_Elo ")) {
+  } else if (nameStartsWith(p, "UCI_Elo ")) {
     if (!(value = optionValue(p + 8))) return;
     long long n = parseInteger(value);
     u32 elo = (n < 0 || n > 2600) ? 2600 : (u32)n;
     uciElo = elo < 1000 ? 1000 : elo;
     applyStrength();
-  } else if (lineStartsWith(p, "UCI_Chess960 ")) {
+  } else if (nameStartsWith(p, "UCI_Chess960 ")) {
     if (!(value = optionValue(p + 13))) return;
-    e->chess960 = strcmp(value, "true") == 0 ? 1 : 0;
-  } else if (lineStartsWith(p, "UCI_LimitStrength ")) {
+    e->chess960 = isTrue(value) ? 1 : 0;
+  } else if (nameStartsWith(p, "UCI_LimitStrength ")) {
     if (!(value = optionValue(p + 18))) return;
-    limitStrength = strcmp(value, "true") == 0 ? 1 : 0;
+    limitStrength = isTrue(value) ? 1 : 0;
     applyStrength();
   }
 }

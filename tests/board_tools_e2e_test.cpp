@@ -129,33 +129,40 @@ TEST(ToolsE2E, PerftSuites) {
   EXPECT_EQ(r.out, "score = 0 / 1\n");
 }
 
-// A suite run that runs out of memory fails with status 1 and prints no
-// score: a score of the lines before would pass for the suite's. The least
-// address space the run needs is found first; a cap a little below it lets
-// everything but the move buffer of the count (over 256 KiB) be allocated.
-TEST(ToolsE2E, PerftSuiteFailsWhenMemoryRunsOut) {
+// A perft suite or count that runs out of memory fails with status 1 and
+// prints no score or count: a score of the lines before, or status 0 with
+// nothing at all, would pass for a finished run. For each tool the least
+// address space a run needs is found first (to 16 KiB); the cap found just
+// below it, which fails, is then looked at.
+TEST(ToolsE2E, PerftToolsFailWhenMemoryRunsOut) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the sanitizer's shadow memory does not fit under an address-space cap";
 #endif
   ScratchDir scratch;
   const std::string suite =
       scratch.write("suite.epd", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 ;D1 20\n");
-  const std::vector<std::string> args = {"-perftsuite", suite, "1"};
-  auto passes = [&](rlim_t limit) {
-    const LimitedRun r = runWithAddressLimit(args, limit, scratch.dir);
-    return r.status == 0 && r.out == "score = 1 / 1\n";
-  };
-  rlim_t low = rlim_t(1) << 20, high = rlim_t(1) << 30;
-  ASSERT_FALSE(passes(low));
-  ASSERT_TRUE(passes(high));
-  while (high - low > 16 * 1024) {
-    const rlim_t middle = low + (high - low) / 2;
-    (passes(middle) ? high : low) = middle;
+  const std::pair<std::vector<std::string>, std::string> tools[] = {
+      {{"-perftsuite", suite, "1"}, "score = 1 / 1\n"},
+      {{"-perft", "1"}, "\nNodes = 20\n"},
+      {{"-perftd", "1"}, "\nNodes = 20\n"},
+      {{"-divide", "1"}, "     total : " + std::string(14, ' ') + "20\n"}};
+  for (const auto& [args, count] : tools) {
+    auto passes = [&](rlim_t limit) {
+      const LimitedRun r = runWithAddressLimit(args, limit, scratch.dir);
+      return r.status == 0 && r.out.find(count) != std::string::npos;
+    };
+    rlim_t low = rlim_t(1) << 20, high = rlim_t(1) << 30;
+    ASSERT_FALSE(passes(low)) << args[0];
+    ASSERT_TRUE(passes(high)) << args[0];
+    while (high - low > 16 * 1024) {
+      const rlim_t middle = low + (high - low) / 2;
+      (passes(middle) ? high : low) = middle;
+    }
+    const LimitedRun r = runWithAddressLimit(args, low, scratch.dir);
+    EXPECT_EQ(r.status, 1) << args[0] << " under " << low / 1024 << " KiB\n" << r.out << r.err;
+    EXPECT_EQ(r.out, "") << args[0];
+    EXPECT_NE(r.err.find("out of memory\n"), std::string::npos) << args[0] << ": " << r.err;
   }
-  const LimitedRun r = runWithAddressLimit(args, high - 128 * 1024, scratch.dir);
-  EXPECT_EQ(r.status, 1) << r.out << r.err;
-  EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("out of memory\n"), std::string::npos) << r.err;
 }
 
 // Under any cap, an engine session either runs to its end or fails with

@@ -244,7 +244,7 @@ TEST(UciOutput, OptionValues) {
   EXPECT_EQ(strengthLimited, 0);
   p.handleLine("setoption name UCI_Chess960 value true");
   EXPECT_EQ(rig.engine.chess960, 1u);
-  p.handleLine("setoption name UCI_Chess960 value True");  // only "true" is true
+  p.handleLine("setoption name UCI_Chess960 value trueish");  // only "true", in any case, is true
   EXPECT_EQ(rig.engine.chess960, 0u);
   p.handleLine("setoption name Ponder value true");
   EXPECT_EQ(rig.context.ponderOption, 1u);
@@ -258,6 +258,26 @@ TEST(UciOutput, OptionValues) {
   EXPECT_EQ(strlen(rig.context.bookFile), sizeof rig.context.bookFile - 1);
   p.handleLine("setoption name MultiPV 3");  // no "value": ignored
   EXPECT_EQ(rig.engine.multiPV, 32);
+  // GUIs spell names and check values in their own case (Scid: "MultiPv");
+  // the words "name" and "value" and a book's file name stand as they are.
+  p.handleLine("setoption name MultiPv value 5");
+  EXPECT_EQ(rig.engine.multiPV, 5);
+  p.handleLine("setoption name multipv VALUE 3");
+  EXPECT_EQ(rig.engine.multiPV, 5);
+  p.handleLine("setoption NAME MultiPV value 3");
+  EXPECT_EQ(rig.engine.multiPV, 5);
+  p.handleLine("setoption name uci_chess960 value TRUE");
+  EXPECT_EQ(rig.engine.chess960, 1u);
+  p.handleLine("setoption name PONDER value True");
+  EXPECT_EQ(rig.context.ponderOption, 1u);
+  p.handleLine("setoption name uci_elo value 1500");
+  p.handleLine("setoption name Uci_LimitStrength value tRUE");
+  EXPECT_EQ(strengthElo, 1500u);
+  EXPECT_EQ(strengthLimited, 1);
+  p.handleLine("setoption name UCI_LimitStrength value false");  // full strength for the tests after
+  EXPECT_EQ(strengthLimited, 0);
+  p.handleLine("setoption name book file value My Book.BIN");
+  EXPECT_STREQ(rig.context.bookFile, "My Book.BIN");
 }
 
 // Fixed time per move keeps a reserve for starting, stopping and writing
