@@ -129,6 +129,18 @@ TEST(ToolsE2E, PerftSuites) {
   EXPECT_EQ(r.out, "score = 0 / 1\n");
 }
 
+// The least address-space cap, to 16 KiB, between 1 MiB and 1 GiB at which
+// holds is true (second), and the cap just below it found false (first).
+template <typename Holds>
+std::pair<rlim_t, rlim_t> leastCap(Holds holds) {
+  rlim_t low = rlim_t(1) << 20, high = rlim_t(1) << 30;
+  while (high - low > 16 * 1024) {
+    const rlim_t middle = low + (high - low) / 2;
+    (holds(middle) ? high : low) = middle;
+  }
+  return {low, high};
+}
+
 // A perft suite or count that runs out of memory fails with status 1 and
 // prints no score or count: a score of the lines before, or status 0 with
 // nothing at all, would pass for a finished run. For each tool the least
@@ -151,13 +163,9 @@ TEST(ToolsE2E, PerftToolsFailWhenMemoryRunsOut) {
       const LimitedRun r = runWithAddressLimit(args, limit, scratch.dir);
       return r.status == 0 && r.out.find(count) != std::string::npos;
     };
-    rlim_t low = rlim_t(1) << 20, high = rlim_t(1) << 30;
-    ASSERT_FALSE(passes(low)) << args[0];
-    ASSERT_TRUE(passes(high)) << args[0];
-    while (high - low > 16 * 1024) {
-      const rlim_t middle = low + (high - low) / 2;
-      (passes(middle) ? high : low) = middle;
-    }
+    ASSERT_FALSE(passes(rlim_t(1) << 20)) << args[0];
+    ASSERT_TRUE(passes(rlim_t(1) << 30)) << args[0];
+    const rlim_t low = leastCap(passes).first;
     const LimitedRun r = runWithAddressLimit(args, low, scratch.dir);
     EXPECT_EQ(r.status, 1) << args[0] << " under " << low / 1024 << " KiB\n" << r.out << r.err;
     EXPECT_EQ(r.out, "") << args[0];
@@ -186,16 +194,7 @@ TEST(ToolsE2E, SessionsFailCleanlyWhenMemoryRunsOut) {
     const LimitedRun r = session(uci, limit);
     return r.status == 0 && r.out.find("\nbestmove ") != std::string::npos;
   };
-  // The least cap with the property, to 16 KiB, between 1 MiB and 1 GiB.
-  auto least = [](auto holds) {
-    rlim_t low = rlim_t(1) << 20, high = rlim_t(1) << 30;
-    while (high - low > 16 * 1024) {
-      const rlim_t middle = low + (high - low) / 2;
-      (holds(middle) ? high : low) = middle;
-    }
-    return high;
-  };
-  const rlim_t first = least(loads), last = least(completes) + 256 * 1024;
+  const rlim_t first = leastCap(loads).second, last = leastCap(completes).second + 256 * 1024;
   ASSERT_LT(first, last);
   const std::pair<const std::string*, const char*> sessions[] = {{&uci, "\nbestmove "}, {&xboard, "\nmove "}};
   for (rlim_t limit = first; limit <= last; limit += 32 * 1024) {
